@@ -1,0 +1,185 @@
+// The tool frame: error log, gateway parameter file, gateway library binding
+// and the run sequence that owns main(). A tool supplies a ToolInfo named
+// qk_tool and the three hooks set_defaults, parse_arguments and run_transfer;
+// everything else is here, once.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "qk/platform.h"
+
+namespace qk {
+
+// ---- Error codes raised by the tools themselves (the gateway's share the
+// same numbering) -------------------------------------------------------------
+enum Code : int {
+    kOk = 0,
+    kUserCancel = 27,
+    kIniClose = 42,
+    kLibraryLoad = 43,
+    kFunctionLoad = 44,
+    kPort = 46,
+    kFileClose = 47,
+    kFileOpen = 48,
+    kLibraryUnload = 49,
+    kTableFormat = 50,
+    kEntryCount = 51,
+    kTableRange = 52,
+    kEntryRefused = 53,
+    kIniCreate = 55,
+    kIniWrite = 56,
+};
+
+constexpr int kEscape = 27;
+
+// ---- Entry points of the gateway library -----------------------------------
+using OpenSocketFn = int(QK_STDCALL*)(const char* ip, int port_local, int port_desti, int count);
+using CloseSocketsFn = int(QK_STDCALL*)();
+using SetTimeoutsFn = int(QK_STDCALL*)(int milliseconds, int retries, int unused, int mode);
+using SetDebugFn = int(QK_STDCALL*)(int, int, int, int);
+using AddIPRelTableEntryFn = int(QK_STDCALL*)(int terminal, int section, int master, const char* ip);
+using NLinVolcToReadFn = int(QK_STDCALL*)(int type, int number, int* count);
+
+// ---- Gateway parameters (PARGAT.INI) ----------------------------------------
+struct GatewayParams {
+    char ip_desti[16];
+    int port_desti;
+    int port_local;
+    int reintents;
+    int timeout;
+    int display;
+    int debug;
+    int ingredients;
+};
+
+// ---- What a tool declares about itself ------------------------------------------
+enum class TimeoutMode {
+    Two,          // settimeouts mode 2
+    DisplayIsOne  // 11 when DISPLAY is exactly 1, else 0
+};
+
+enum class SocketCount {
+    Twelve,       // opensocket count 12
+    Twenty,       // the memory dump's 20
+    Ingredients   // INGREDIENTS of the gateway parameters
+};
+
+enum class OpenFailure {
+    LogSkipClose,   // log 46; closesockets is not called (the rule)
+    SilentClose,    // nothing logged; closesockets still called
+    LogThenClose    // log 46; closesockets still called
+};
+
+struct ToolInfo {
+    const char* name;           // first field of every log line
+    const char* data_function;  // the one entry point of the tool
+    bool counts_ticket_lines = false;  // also binds NLinVolcToRead, last
+    TimeoutMode timeout_mode = TimeoutMode::Two;
+    SocketCount socket_count = SocketCount::Twelve;
+    OpenFailure open_failure = OpenFailure::LogSkipClose;
+    // Checked after the arguments are read; false ends the process there and
+    // then: no connection, no tear-down, no log line.
+    bool (*arguments_acceptable)() = nullptr;
+};
+
+// ---- Run state: one per process, shared by the frame and the tool's hooks --------
+constexpr std::size_t kFileNameSize = 50;   // at most 49 characters
+constexpr std::size_t kRecordSize = 4096;
+
+struct RunState {
+    platform::Library library = nullptr;
+    bool library_loaded = false;
+    bool functions_bound = false;
+
+    OpenSocketFn opensocket = nullptr;
+    CloseSocketsFn closesockets = nullptr;
+    void* data_function = nullptr;  // cast by the family to its call form
+    SetTimeoutsFn settimeouts = nullptr;
+    SetDebugFn setdebug = nullptr;
+    AddIPRelTableEntryFn add_entry = nullptr;
+    NLinVolcToReadFn nlin_volc_to_read = nullptr;
+
+    GatewayParams params{};
+
+    int dest_type = 'S';
+    int dest_number = 0;
+    int first_index = 0;
+    int last_index = 4;
+    char file_name[kFileNameSize] = {};
+    // Set when a data file name argument did not fit the field: the name is
+    // refused and the transfer logs 48 instead of touching any file.
+    bool file_name_refused = false;
+    unsigned char record[kRecordSize] = {};
+    int last_key = 0;
+
+    // Set by a transfer step whose tool leaves the connection open after a
+    // failed transfer: step 9 then skips closesockets.
+    bool skip_closesockets = false;
+};
+
+extern RunState run;
+extern const ToolInfo qk_tool;  // defined by the tool
+
+// Data function of the tool in its call form.
+template <typename Fn>
+Fn data_function() {
+    return reinterpret_cast<Fn>(run.data_function);
+}
+
+// ---- Hooks every tool defines ---------------------------------------------------
+void set_defaults();
+void parse_arguments(int argc, char** argv);
+void run_transfer();
+
+// ---- Error log --------------------------------------------------------------------
+void log_error(int code, const char* tool_name);
+// log_error with the tool's own name.
+void log(int code);
+
+// ---- Gateway parameters and the library --------------------------------------------
+int read_gateway_parameters(GatewayParams& params);
+void load_gateway_library();
+bool bind_gateway_functions();
+
+// The run sequence; main() of every tool is this.
+int run_tool(int argc, char** argv);
+
+// ---- Command-line conventions --------------------------------------------------------
+// atoi-style: leading white space, optional sign, digits up to the first
+// other character; no digits gives 0; beyond 32 bits the value is held at
+// the nearest 32-bit limit.
+int read_number(const char* text);
+// First character of tTsS, upper-cased, becomes the destination type; else
+// the type stays.
+void read_dest_type(const char* text, int& dest_type);
+// Clears the data file name field and copies the name in; a name of more than
+// 49 characters is refused (file_name_refused is set, the field keeps the
+// default).
+void read_file_name(const char* text);
+// Positions 1 and 2: destination type and destination number, when given.
+void read_destination(int argc, char** argv);
+// Argument at position pos (1-based) or nullptr when it was not given.
+inline const char* argument(int argc, char** argv, int pos) {
+    return pos < argc ? argv[pos] : nullptr;
+}
+// Sets the default data file name to the tool name plus the extension.
+void default_file_name(const char* extension);
+
+// ---- Keyboard cancel ------------------------------------------------------------------
+// Once per record: a waiting key is read into the last key; true when the last
+// key is Escape (the caller logs 27 and ends its loop).
+bool escape_pressed();
+
+// ---- Data file ----------------------------------------------------------------------
+// Opens the run's data file in mode; logs 48 and returns nullptr when it
+// cannot be opened or its name was refused.
+platform::File* open_data_file(const char* mode);
+// Closes it; logs 47 when closing fails.
+void close_data_file(platform::File* f);
+
+// ---- Console echo -------------------------------------------------------------------
+// printf("%s", text) of a zero-terminated text.
+void echo(const char* text);
+
+}  // namespace qk
