@@ -81,6 +81,12 @@ struct ToolInfo {
     // Checked after the arguments are read; false ends the process there and
     // then: no connection, no tear-down, no log line.
     bool (*arguments_acceptable)() = nullptr;
+
+    // Tools on the earlier frame revision.
+    bool binds_data_function_only = false;  // resolves its data function alone
+    bool opens_connection = true;   // tracing, settimeouts, opensocket, closesockets
+    int parameter_failure_code = 0;  // logged for any parameter file failure; 0: the reader's own code
+    bool logs_final_code = true;     // the closing call of the log with code 0
 };
 
 // ---- Run state: one per process, shared by the frame and the tool's hooks --------

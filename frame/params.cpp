@@ -1,0 +1,142 @@
+// The gateway parameter file "PARGAT.INI" and its relation table.
+//
+// Keys are found by a plain substring search of the upper-cased text, the
+// value begins one character after the key (normally '='), numbers are read
+// atoi-style and texts run to the end of their line. The relation table is
+// handed entry by entry to the gateway library.
+#include <cstdio>
+#include <cstring>
+
+#include "qk/frame.h"
+
+namespace qk {
+namespace {
+
+constexpr std::size_t kTextSize = 1000;  // 999 characters and a zero
+constexpr std::size_t kIpSize = 16;      // 15 characters and a zero
+
+const char kDefaultText[] =
+    "IP_DESTI=192.168.2.5\nPORT_DESTI=2003\nPORT_LOCAL=2003\nREINTENTS=4\nTIMEOUT=2\n"
+    "DISPLAY=1\nDEBUG=0\nINGREDIENTS=10\n\n[TABLE]\nNUM_ENTRIES=1\n"
+    "SEC1=0 TERM1=0 MASTER1=1 IPASIG1=224.0.0.5\n";
+static_assert(sizeof kDefaultText - 1 == 174, "the default text is 174 characters");
+
+void upper_case(char* text) {
+    for (; *text != '\0'; ++text) {
+        if (*text >= 'a' && *text <= 'z') *text = static_cast<char>(*text - 'a' + 'A');
+    }
+}
+
+// The value of a key: one character after the key name, that character
+// skipped whatever it is. A key at the very end of the text has an empty value.
+const char* find_value(const char* text, const char* key) {
+    const char* at = std::strstr(text, key);
+    if (at == nullptr) return nullptr;
+    at += std::strlen(key);
+    return *at == '\0' ? at : at + 1;
+}
+
+// Copies a text value up to the end of its line; what does not fit the
+// 15-character field is cut off (an address never has more than 15
+// characters, so what is cut is whatever followed it on the line).
+void copy_ip(const char* value, char* field) {
+    std::memset(field, 0, kIpSize);
+    for (std::size_t i = 0; i < kIpSize - 1 && value[i] != '\0' && value[i] != '\n'; ++i) {
+        field[i] = value[i];
+    }
+}
+
+int read_or_create(char* text) {
+    std::memset(text, 0, kTextSize);
+    platform::File* f = platform::open_file("PARGAT.INI", "rt");
+    if (f != nullptr) {
+        // A longer file keeps its first 999 characters; the rest is ignored.
+        platform::read_file(f, text, kTextSize - 1);
+        upper_case(text);
+        if (!platform::close_file(f)) return kIniClose;
+        return 0;
+    }
+    std::memcpy(text, kDefaultText, sizeof kDefaultText);
+    upper_case(text);
+    // Stored in text mode: each LF as CR LF. Written to a temporary file and
+    // renamed, so that a tool started at the same moment never reads it
+    // half-written.
+    char stored[2 * sizeof kDefaultText];
+    std::size_t size = 0;
+    for (const char* c = text; *c != '\0'; ++c) {
+        if (*c == '\n') stored[size++] = '\r';
+        stored[size++] = *c;
+    }
+    const int rc = platform::create_file_atomically("PARGAT.INI", stored, size);
+    if (rc == kIniCreate) {
+        std::printf("Can\xB4t create pargat.ini");
+    } else if (rc == kIniWrite) {
+        std::printf("Error in writting to pargat.ini");
+    }
+    return rc;
+}
+
+}  // namespace
+
+int read_gateway_parameters(GatewayParams& p) {
+    std::memset(p.ip_desti, 0, sizeof p.ip_desti);
+    std::strcpy(p.ip_desti, "224.0.0.5");
+    p.port_desti = 2003;
+    p.port_local = 2003;
+    p.reintents = 4;
+    p.timeout = 2;
+    p.display = 1;
+    p.debug = 0;
+    p.ingredients = 10;
+
+    static char text[kTextSize];
+    if (const int rc = read_or_create(text)) return rc;
+
+    if (const char* v = find_value(text, "IP_DESTI")) copy_ip(v, p.ip_desti);
+    struct {
+        const char* key;
+        int* field;
+    } const numbers[] = {
+        {"PORT_DESTI", &p.port_desti}, {"PORT_LOCAL", &p.port_local}, {"REINTENTS", &p.reintents},
+        {"TIMEOUT", &p.timeout},       {"DISPLAY", &p.display},       {"DEBUG", &p.debug},
+        {"INGREDIENTS", &p.ingredients},
+    };
+    for (const auto& n : numbers) {
+        if (const char* v = find_value(text, n.key)) *n.field = read_number(v);
+    }
+
+    auto add_entry = reinterpret_cast<AddIPRelTableEntryFn>(
+        platform::find_symbol(run.library, "AddIPRelTableEntry"));
+    if (add_entry == nullptr) return kFunctionLoad;
+
+    if (std::strstr(text, "[TABLE]") == nullptr) {
+        return add_entry(100, 100, 2, p.ip_desti) != 0 ? kEntryRefused : 0;
+    }
+    const char* v = find_value(text, "NUM_ENTRIES");
+    if (v == nullptr) return kTableFormat;
+    const int entries = read_number(v);
+    if (entries < 1 || entries > 32) return kEntryCount;
+
+    for (int i = 1; i <= entries; ++i) {
+        char key[16];
+        int values[3];
+        const char* names[] = {"SEC", "TERM", "MASTER"};
+        const int highest[] = {99, 99, 1};
+        for (int k = 0; k < 3; ++k) {
+            std::snprintf(key, sizeof key, "%s%d", names[k], i);
+            v = find_value(text, key);
+            if (v == nullptr) return kTableFormat;
+            values[k] = read_number(v);
+            if (values[k] < 0 || values[k] > highest[k]) return kTableRange;
+        }
+        std::snprintf(key, sizeof key, "IPASIG%d", i);
+        v = find_value(text, key);
+        if (v == nullptr) return kTableFormat;
+        char ip[kIpSize];
+        copy_ip(v, ip);
+        if (add_entry(values[1], values[0], values[2], ip) != 0) return kEntryRefused;
+    }
+    return 0;
+}
+
+}  // namespace qk
