@@ -56,6 +56,7 @@ int read_key();
 // platform: each LF written is stored as CR LF; on reading, CR LF arrives as
 // LF and a byte 0x1A ends the file. Relative names are resolved
 // case-insensitively within their folder when the exact name does not exist.
+// Update modes ('+') are not offered: open_file refuses them.
 
 class File;
 
@@ -76,7 +77,9 @@ std::size_t read_line(File* f, char* buf, std::size_t max_chars);
 // on a read error.
 int read_byte(File* f);
 bool at_end(const File* f);
-// true when a read failed for a reason other than the end of the file.
+// true when a read failed for a reason other than the end of the file. A
+// failed read sets the end-of-file mark as well, so a loop that reads until
+// at_end() always stops.
 bool read_failed(const File* f);
 // Flushes and closes; false when any pending write or the close failed. The
 // File is gone either way.
@@ -84,16 +87,21 @@ bool close_file(File* f);
 
 // Appends data to the named file with one single write (created when
 // missing), so that lines written by processes side by side never tear.
-// false when the file cannot be opened; write errors are not reported.
+// The data are raw bytes, stored as given: a caller writing text stores each
+// line end as CR LF itself. false when the file cannot be opened; write
+// errors are not reported.
 bool append_whole(const char* name, const void* data, std::size_t size);
 
 // Creates the named file with exactly these bytes so that no other process
-// ever sees it half-written: the bytes go to a temporary file in the same
-// folder that is then renamed to the name, unless the name exists by then
-// (another process won the race), in which case the temporary file is
-// removed and true is returned. The result is 0 on success, otherwise
-// 55 when the file cannot be created, 56 when not every byte could be
-// written, 42 when closing failed.
+// ever sees it half-written: the bytes go to a temporary file
+// "<name>.<process id>.tmp" in the same folder that is then moved to the
+// name, unless the name exists by then (another process won the race), in
+// which case the temporary file is removed and 0 is returned. The data are
+// raw bytes, stored as given (no text translation: a caller writing text
+// passes CR LF line ends). The result is 0 on success, otherwise 55 when the
+// file cannot be created, 56 when not every byte could be written, 42 when
+// closing failed; on every failure the temporary file is removed and the
+// name is left untouched.
 int create_file_atomically(const char* name, const void* data, std::size_t size);
 
 // Name as it should be opened: the exact name when it exists, else an
