@@ -1,0 +1,144 @@
+#include "tickets/tickets.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+namespace qk::tickets {
+namespace {
+
+using TicketFn = int(QK_STDCALL*)(int type, int number, int index, int index_again, char* buf,
+                                  int closing);
+
+constexpr std::size_t kLineBuffer = 4096;
+
+int ticket_mode = 0;
+
+struct Reader {
+    const TicketMember& member;
+    platform::File* file;
+    char line[kLineBuffer] = {};
+    int count = 0;           // lines waiting, as the gateway last said
+    bool cancelled = false;  // Escape read: no further line is read
+
+    int ask_count() { return run.nlin_volc_to_read(run.dest_type, run.dest_number, &count); }
+
+    int call(long long index, int closing) {
+        const int i = static_cast<int>(index);
+        return data_function<TicketFn>()(run.dest_type, run.dest_number, i, i, line, closing);
+    }
+
+    // One line: keyboard, zero-fill, call, echo (also after a failed call),
+    // store. false when the reading of lines ends here.
+    bool read_line(long long index) {
+        if (escape_pressed()) {
+            log(kUserCancel);
+            cancelled = true;
+            return false;
+        }
+        std::memset(line, 0, sizeof line);
+        const int rc = call(index, 0);
+        if (run.params.display != 0) {
+            // The text up to its zero byte, never past the buffer.
+            const void* zero = std::memchr(line, 0, sizeof line);
+            const std::size_t n = zero ? static_cast<std::size_t>(static_cast<const char*>(zero) - line)
+                                       : sizeof line;
+            std::fwrite(line, 1, n, stdout);
+        }
+        if (rc != 0) {
+            log(rc);
+            return false;
+        }
+        platform::write_file(file, line, member.line_length);
+        platform::write_file(file, "\n", 1);
+        return true;
+    }
+
+    void closing_call() {
+        if (const int rc = call(0, 1); rc != 0) log(rc);
+    }
+
+    // Modes 0 and 3: the lines first..last that lie below the count.
+    void read_range() {
+        if (const int rc = ask_count(); rc != 0) {
+            log(rc);
+            return;
+        }
+        const long long last = run.last_index;
+        for (long long i = run.first_index; i < count && i <= last; ++i) {
+            if (!read_line(i)) break;
+        }
+    }
+
+    // Mode 1: passes while the gateway reports more lines than the pass base,
+    // then the closing call.
+    void read_passes() {
+        if (const int rc = ask_count(); rc != 0) {
+            log(rc);
+            return;
+        }
+        if (count == 0) return;
+        long long base = 0;  // wider than the count: adding never overflows
+        if (count > 0) {
+            for (;;) {
+                const long long end = base + count;
+                for (long long i = base; i < end; ++i) {
+                    if (!read_line(i)) break;
+                }
+                base = end;
+                if (cancelled) break;
+                if (const int rc = ask_count(); rc != 0) {
+                    log(rc);
+                    break;
+                }
+                if (count <= base) break;
+            }
+        }
+        closing_call();
+    }
+
+    // Mode 2: the closing call alone, when lines wait.
+    void close_only() {
+        if (const int rc = ask_count(); rc != 0) {
+            log(rc);
+            return;
+        }
+        std::memset(line, 0, sizeof line);
+        if (count >= 1) closing_call();
+    }
+};
+
+}  // namespace
+
+void ticket_defaults() {
+    run.dest_type = 'S';
+    run.dest_number = 0;
+    run.first_index = 0;
+    run.last_index = 0;
+    ticket_mode = 0;
+    default_file_name(".ASC");
+}
+
+void ticket_arguments(int argc, char** argv) {
+    read_destination(argc, argv);
+    if (const char* a = argument(argc, argv, 3)) run.first_index = read_number(a);
+    if (const char* a = argument(argc, argv, 4)) run.last_index = read_number(a);
+    read_file_name(argument(argc, argv, 5));
+    if (const char* a = argument(argc, argv, 6)) ticket_mode = read_number(a);
+}
+
+void ticket_transfer(const TicketMember& m) {
+    platform::File* f = open_data_file("a");
+    if (f == nullptr) return;
+    Reader r{m, f};
+    switch (ticket_mode) {
+        case 0: case 3: r.read_range(); break;
+        case 1: r.read_passes(); break;
+        case 2: r.close_only(); break;
+        default: break;
+    }
+    close_data_file(f);
+    std::fflush(stdout);
+}
+
+}  // namespace qk::tickets
