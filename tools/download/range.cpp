@@ -3,24 +3,47 @@
 #include <cstdio>
 #include <cstring>
 
+#include "download/record.h"
+
 namespace qk::download {
 namespace {
 
 using FiveFn = int(QK_STDCALL*)(int, int, int, int, char*);
 using SixFn = int(QK_STDCALL*)(int, int, int, int, char*, int);
+using SingleFn = int(QK_STDCALL*)(int, int, char*);
+
+// The private buffer of the members that do not use the run's record buffer.
+// It is as large as the run's, whatever the member's bound, so that a record
+// longer than the bound never lands outside the tool's own memory.
+unsigned char private_record[kRecordSize];
 
 int call_for(const RangeMember& m, int index, char* buf) {
-    if (m.call == Call::SixConst) {
-        return data_function<SixFn>()(run.dest_type, run.dest_number, index, index, buf, m.constant);
+    switch (m.call) {
+        case Call::SixConst:
+            return data_function<SixFn>()(run.dest_type, run.dest_number, index, index, buf, m.constant);
+        case Call::Single:
+            return data_function<SingleFn>()(run.dest_type, run.dest_number, buf);
+        case Call::Five: break;
     }
     return data_function<FiveFn>()(run.dest_type, run.dest_number, index, index, buf);
 }
 
-// The text of a record: up to its first zero byte, and never past the buffer
-// even when the gateway left no zero byte in it.
-std::size_t text_length(const char* buf, std::size_t size) {
-    const void* zero = std::memchr(buf, 0, size);
-    return zero ? static_cast<std::size_t>(static_cast<const char*>(zero) - buf) : size;
+// One record: the call, then the echo and the file. false when the call
+// failed (its code is logged, nothing is written).
+bool read_record(const RangeMember& m, int index, char* buf, platform::File* f) {
+    if (m.clear_every_call) std::memset(buf, 0, kRecordSize);
+    const int rc = call_for(m, index, buf);
+    if (rc != 0) {
+        log(rc);
+        if (m.keep_open_after_failure) run.skip_closesockets = true;
+        return false;
+    }
+    const std::size_t n = text_length(buf, m.buffer);
+    const bool display = run.params.display != 0;
+    if (display && !m.echo_counter) std::fwrite(buf, 1, n, stdout);
+    platform::write_file(f, buf, n);
+    if (display && m.echo_counter) std::printf("%d\r", index);
+    return true;
 }
 
 }  // namespace
@@ -34,35 +57,31 @@ void range_defaults(const RangeMember& m) {
     std::memset(run.record, 0, sizeof run.record);
 }
 
-void range_arguments(int argc, char** argv) {
-    read_destination(argc, argv);
-    if (const char* a = argument(argc, argv, 3)) run.first_index = read_number(a);
-    if (const char* a = argument(argc, argv, 4)) run.last_index = read_number(a);
-    read_file_name(argument(argc, argv, 5));
+void range_arguments(const RangeMember& m, int argc, char** argv) {
+    if (m.call == Call::Single) {
+        read_rangeless_arguments(argc, argv);
+    } else {
+        read_range_arguments(argc, argv);
+    }
 }
 
 void range_transfer(const RangeMember& m) {
     platform::File* f = open_data_file("wb");
     if (f == nullptr) return;
-    char* buf = reinterpret_cast<char*>(run.record);
+    char* buf = reinterpret_cast<char*>(m.private_buffer ? private_record : run.record);
+    if (m.call == Call::Single) {
+        read_record(m, 0, buf, f);
+        close_data_file(f);
+        return;
+    }
     // The upper bound is compared as a signed 32-bit value; the index is kept
     // wider so that a range ending at the largest int still ends.
     for (long long i = run.first_index; i <= run.last_index; ++i) {
-        if (escape_pressed()) {
+        if (m.keyboard_cancel && escape_pressed()) {
             log(kUserCancel);
             break;
         }
-        if (m.clear_every_call) std::memset(buf, 0, m.buffer);
-        const int rc = call_for(m, static_cast<int>(i), buf);
-        if (rc != 0) {
-            log(rc);
-            break;
-        }
-        const std::size_t n = text_length(buf, m.buffer);
-        if (run.params.display != 0) {
-            std::fwrite(buf, 1, n, stdout);
-        }
-        platform::write_file(f, buf, n);
+        if (!read_record(m, static_cast<int>(i), buf, f)) break;
     }
     close_data_file(f);
 }

@@ -1,0 +1,9 @@
+// QKFIMR: fimr(type, number, i, i, buf) for records first..last (default 0..3) into QKFIMR.ASC.
+#include "download/range.h"
+
+const qk::ToolInfo qk::qk_tool{.name = "QKFIMR", .data_function = "fimr"};
+static const qk::download::RangeMember member{.last_index = 3};
+
+void qk::set_defaults() { qk::download::range_defaults(member); }
+void qk::parse_arguments(int argc, char** argv) { qk::download::range_arguments(member, argc, argv); }
+void qk::run_transfer() { qk::download::range_transfer(member); }
