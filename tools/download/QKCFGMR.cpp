@@ -1,0 +1,59 @@
+// QKCFGMR: one configuration block, cfgmr(type, number, kind, buf), appended
+// to QKCFGMR.ASC as the kind's size in bytes plus a line end. Arguments:
+// type, number, kind (1..11, default 1), data file name. Any other kind ends
+// the run before the connection, silently; a connection that cannot be
+// opened is still closed.
+#include <cstdio>
+#include <cstring>
+
+#include "download/fixed.h"
+
+namespace {
+
+constexpr std::size_t kBlockSize[] = {27, 23, 35, 36, 23, 38, 80, 97, 54, 32, 22};
+constexpr int kKinds = static_cast<int>(sizeof kBlockSize / sizeof kBlockSize[0]);
+int kind = 1;
+
+bool kind_known() { return kind >= 1 && kind <= kKinds; }
+
+using CfgmrFn = int(QK_STDCALL*)(int, int, int, char*);
+
+}  // namespace
+
+const qk::ToolInfo qk::qk_tool{.name = "QKCFGMR", .data_function = "cfgmr",
+                               .open_failure = qk::OpenFailure::LogThenClose,
+                               .arguments_acceptable = kind_known};
+
+void qk::set_defaults() {
+    run.dest_type = 'S';
+    run.dest_number = 0;
+    kind = 1;
+    default_file_name(".ASC");
+}
+
+void qk::parse_arguments(int argc, char** argv) {
+    read_destination(argc, argv);
+    if (const char* a = argument(argc, argv, 3)) kind = read_number(a);
+    read_file_name(argument(argc, argv, 4));
+}
+
+void qk::run_transfer() {
+    platform::File* f = open_data_file("a");
+    if (f == nullptr) return;
+    if (escape_pressed()) {
+        log(kUserCancel);
+    } else {
+        char buf[kRecordSize] = {};
+        const int rc = data_function<CfgmrFn>()(run.dest_type, run.dest_number, kind, buf);
+        if (rc != 0) {
+            log(rc);
+        } else {
+            if (run.params.display != 0) {
+                download::echo_record(buf, sizeof buf);
+                std::fputs("\n", stdout);
+            }
+            download::store_record(f, buf, kBlockSize[kind - 1], true);
+        }
+    }
+    close_data_file(f);
+}
