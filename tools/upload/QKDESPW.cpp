@@ -1,0 +1,11 @@
+// QKDESPW: bobw records first..last (default 0..4) from QKDESPW.ASC; bobw table 3.
+#include "upload/record_file.h"
+
+using namespace qk::upload;
+
+const qk::ToolInfo qk::qk_tool{.name = "QKDESPW", .data_function = "bobw"};
+static const RecordFileMember member{.call = Call::SixSelector, .selector = 3};
+
+void qk::set_defaults() { record_file_defaults(member); }
+void qk::parse_arguments(int argc, char** argv) { upload_arguments(argc, argv); }
+void qk::run_transfer() { record_file_transfer(member); }

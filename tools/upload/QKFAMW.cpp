@@ -1,0 +1,11 @@
+// QKFAMW: famw records first..last (default 0..4) from QKFAMW.ASC.
+#include "upload/record_file.h"
+
+using namespace qk::upload;
+
+const qk::ToolInfo qk::qk_tool{.name = "QKFAMW", .data_function = "famw"};
+static const RecordFileMember member{};
+
+void qk::set_defaults() { record_file_defaults(member); }
+void qk::parse_arguments(int argc, char** argv) { upload_arguments(argc, argv); }
+void qk::run_transfer() { record_file_transfer(member); }

@@ -1,0 +1,11 @@
+// QKIVAW: ivaw records first..last (default 0..3) from QKIVAW.ASC.
+#include "upload/record_file.h"
+
+using namespace qk::upload;
+
+const qk::ToolInfo qk::qk_tool{.name = "QKIVAW", .data_function = "ivaw"};
+static const RecordFileMember member{.last_index = 3};
+
+void qk::set_defaults() { record_file_defaults(member); }
+void qk::parse_arguments(int argc, char** argv) { upload_arguments(argc, argv); }
+void qk::run_transfer() { record_file_transfer(member); }

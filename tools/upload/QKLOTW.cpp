@@ -1,0 +1,11 @@
+// QKLOTW: lotw records first..last (default 0..4) from QKLOTW.ASC.
+#include "upload/record_file.h"
+
+using namespace qk::upload;
+
+const qk::ToolInfo qk::qk_tool{.name = "QKLOTW", .data_function = "lotw"};
+static const RecordFileMember member{};
+
+void qk::set_defaults() { record_file_defaults(member); }
+void qk::parse_arguments(int argc, char** argv) { upload_arguments(argc, argv); }
+void qk::run_transfer() { record_file_transfer(member); }

@@ -1,0 +1,12 @@
+// QKTOTVNXW: totvnxw records first..last (default 0..4) from QKTOTVNXW.ASC; the file is
+// read to its end.
+#include "upload/record_file.h"
+
+using namespace qk::upload;
+
+const qk::ToolInfo qk::qk_tool{.name = "QKTOTVNXW", .data_function = "totvnxw"};
+static const RecordFileMember member{.loop = Loop::ReadToEnd};
+
+void qk::set_defaults() { record_file_defaults(member); }
+void qk::parse_arguments(int argc, char** argv) { upload_arguments(argc, argv); }
+void qk::run_transfer() { record_file_transfer(member); }

@@ -1,0 +1,11 @@
+// QKVOLCADOW: volcadow records first..last (default 0..0) from QKVOLCADOW.ASC.
+#include "upload/record_file.h"
+
+using namespace qk::upload;
+
+const qk::ToolInfo qk::qk_tool{.name = "QKVOLCADOW", .data_function = "volcadow"};
+static const RecordFileMember member{.last_index = 0};
+
+void qk::set_defaults() { record_file_defaults(member); }
+void qk::parse_arguments(int argc, char** argv) { upload_arguments(argc, argv); }
+void qk::run_transfer() { record_file_transfer(member); }

@@ -1,0 +1,63 @@
+#include "upload/lines.h"
+
+#include <climits>
+#include <cstring>
+
+namespace qk::upload {
+namespace {
+
+unsigned char at(const unsigned char* buf, std::size_t size, std::size_t pos) {
+    return pos < size ? buf[pos] : 0;
+}
+
+bool is_space(unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+bool is_digit(unsigned char c) { return c >= '0' && c <= '9'; }
+
+}  // namespace
+
+int header_number(const unsigned char* buf, std::size_t size, std::size_t pos) {
+    while (is_space(at(buf, size, pos))) ++pos;
+    bool negative = false;
+    if (const unsigned char c = at(buf, size, pos); c == '+' || c == '-') {
+        negative = c == '-';
+        ++pos;
+    }
+    long long value = 0;
+    for (unsigned char c; is_digit(c = at(buf, size, pos)); ++pos) {
+        if (value <= INT_MAX) value = value * 10 + (c - '0');
+    }
+    if (negative) value = -value;
+    if (value > INT_MAX) return INT_MAX;
+    if (value < INT_MIN) return INT_MIN;
+    return static_cast<int>(value);
+}
+
+int check_line(const unsigned char* buf, std::size_t size, const Target& target, CheckState& state) {
+    unsigned char letter = at(buf, size, 0);
+    if (letter >= 'a' && letter <= 'z') letter = static_cast<unsigned char>(letter - 'a' + 'A');
+    if (letter != target.dest_type) return kOtherType;
+    if (header_number(buf, size, 2) != target.dest_number) return kOtherNumber;
+    const int index = header_number(buf, size, 5);
+    const bool in_range = target.first_index <= index && index <= target.last_index;
+    state.current_index = in_range ? index : target.no_index;
+    if (index > target.last_index) state.range_end = true;
+    return 0;
+}
+
+std::size_t compact_line(const unsigned char* in, std::size_t in_size, unsigned char* out,
+                         std::size_t out_size) {
+    constexpr std::size_t kKept = 8;
+    if (out_size <= kKept) return 0;
+    const std::size_t head = in_size < kKept ? in_size : kKept;
+    std::memcpy(out, in, head);
+    const void* zero = std::memchr(in, 0, in_size);
+    const std::size_t text = zero ? static_cast<std::size_t>(static_cast<const unsigned char*>(zero) - in)
+                                  : in_size;
+    std::size_t o = kKept;
+    for (std::size_t i = kKept; i < text && o < out_size - 1; ++i) {
+        if (in[i] != ' ') out[o++] = in[i];
+    }
+    return o;
+}
+
+}  // namespace qk::upload
