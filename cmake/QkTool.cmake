@@ -19,10 +19,17 @@ function(add_qk_tool name source)
   install(TARGETS ${name} RUNTIME DESTINATION bin COMPONENT tools)
 endfunction()
 
-# add_qk_family(NAME sources...): a family's shared transfer steps, compiled
-# once and linked into each member.
+# add_qk_family(NAME [ANY_FRAME] sources...): a family's shared transfer
+# steps, compiled once and linked into each member. ANY_FRAME: the family has
+# members on the earlier revision of the frame too, so it brings only the
+# frame's headers and each member links its own revision (add_qk_tool FRAME).
 function(add_qk_family name)
-  add_library(${name} OBJECT ${ARGN})
-  target_link_libraries(${name} PUBLIC qk_frame qk_platform)
+  cmake_parse_arguments(F "ANY_FRAME" "" "" ${ARGN})
+  add_library(${name} OBJECT ${F_UNPARSED_ARGUMENTS})
+  if(F_ANY_FRAME)
+    target_link_libraries(${name} PUBLIC qk_frame_headers qk_platform)
+  else()
+    target_link_libraries(${name} PUBLIC qk_frame qk_platform)
+  endif()
   target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR}/tools)
 endfunction()

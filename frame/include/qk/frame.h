@@ -9,6 +9,13 @@
 
 #include "qk/platform.h"
 
+// Frame revisions: the frame is built once as it is now (qk_frame) and twice
+// in its earlier revision, with QK_FRAME_EARLIER set to one of these
+// (qk_frame_modem, qk_frame_pass): the error log and, for the password tool,
+// the parameter reader differ; the run sequence follows the ToolInfo flags.
+#define QK_FRAME_MODEM 1
+#define QK_FRAME_PASS 2
+
 namespace qk {
 
 // ---- Error codes raised by the tools themselves (the gateway's share the
@@ -145,6 +152,11 @@ void log(int code);
 
 // ---- Gateway parameters and the library --------------------------------------------
 int read_gateway_parameters(GatewayParams& params);
+// Defaults step of the tools on the earlier revision: IP_DESTI 192.168.2.2,
+// ports 2003, REINTENTS 3, TIMEOUT 2000, DISPLAY 0, DEBUG 0. The password
+// tool's reader keeps them for every key absent from the file; the current
+// reader replaces them all. Only in the earlier revision's libraries.
+void earlier_gateway_defaults(GatewayParams& params);
 void load_gateway_library();
 bool bind_gateway_functions();
 
