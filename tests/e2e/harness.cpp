@@ -101,7 +101,7 @@ Result Scratch::run(const std::string& tool, const std::vector<std::string>& arg
     signal(SIGPIPE, SIG_IGN);
     std::size_t sent = 0;
     while (sent < opts.keys.size()) {
-        const ssize_t n = write(in_pipe[1], opts.keys.data() + sent, opts.keys.size() - sent);
+        const ssize_t n = ::write(in_pipe[1], opts.keys.data() + sent, opts.keys.size() - sent);
         if (n <= 0) break;
         sent += static_cast<std::size_t>(n);
     }
@@ -122,7 +122,7 @@ Result Scratch::run(const std::string& tool, const std::vector<std::string>& arg
         for (int i = 0; i < 2; ++i) {
             if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
             char buf[65536];
-            const ssize_t n = read(fds[i].fd, buf, sizeof buf);
+            const ssize_t n = ::read(fds[i].fd, buf, sizeof buf);
             if (n > 0) {
                 sinks[i]->append(buf, static_cast<std::size_t>(n));
             } else {
