@@ -116,18 +116,20 @@ bool parse_rule(const std::string& text, Rule& rule) {
         if (!parse_int(trim(head.substr(hash + 1)), rule.nth) || rule.nth < 1) return false;
     }
     rule.value = 0;
-    auto with_count = [&](const char* word, Action a) {
+    // A reported line count may be below 0 (a gateway that has no count to
+    // give); byte and line counts may not.
+    auto with_count = [&](const char* word, Action a, bool may_be_negative = false) {
         std::size_t n = std::strlen(word);
         if (action.compare(0, n, word) != 0) return false;
         rule.action = a;
-        return parse_int(action.substr(n), rule.value) && rule.value >= 0;
+        return parse_int(action.substr(n), rule.value) && (may_be_negative || rule.value >= 0);
     };
     if (action == "untouched") {
         rule.action = Action::Untouched;
         return true;
     }
     if (action.compare(0, 5, "fill:") == 0) return with_count("fill:", Action::Fill);
-    if (action.compare(0, 6, "count:") == 0) return with_count("count:", Action::Count);
+    if (action.compare(0, 6, "count:") == 0) return with_count("count:", Action::Count, true);
     if (action.compare(0, 4, "add:") == 0) return with_count("add:", Action::Add);
     rule.action = Action::Code;
     return parse_int(action, rule.value);
