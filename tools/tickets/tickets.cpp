@@ -1,6 +1,7 @@
 #include "tickets/tickets.h"
 
-#include <cstdint>
+#include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 
@@ -81,7 +82,8 @@ struct Reader {
         long long base = 0;  // wider than the count: adding never overflows
         if (count > 0) {
             for (;;) {
-                const long long end = base + count;
+                // No index beyond the largest one the gateway can be given.
+                const long long end = std::min(base + count, static_cast<long long>(INT_MAX) + 1);
                 for (long long i = base; i < end; ++i) {
                     if (!read_line(i)) break;
                 }
