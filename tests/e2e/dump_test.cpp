@@ -222,5 +222,18 @@ TEST_F(Dump, DumpFileThatCannotBeMadeReadsNothing) {
     EXPECT_FALSE(exists("QKDUMP.BIN"));
 }
 
+TEST_F(Dump, FailingCloseOfTheDumpFileLogs47) {
+    const auto shim = bin_dir() / "libqk_faults.so";
+    if (!std::filesystem::exists(shim)) GTEST_SKIP() << "no fault shim in this build";
+    RunOptions o;
+    o.env["LD_PRELOAD"] = shim.string();
+    o.env["QK_FAULTS"] = "close:QKDUMP.BIN";
+    o.env["ASAN_OPTIONS"] = "detect_leaks=0:verify_asan_link_order=0";
+    run("QKDUMP", {"S", "0", "0", "13"}, o);
+    EXPECT_EQ(log(), log_line("Error: 47|Unable to close file"));
+    EXPECT_EQ(journal(), dump_journal({0, 16}));
+    EXPECT_EQ(read("QKDUMP.BIN"), seeded_memory().substr(0, 20));
+}
+
 }  // namespace
 }  // namespace e2e

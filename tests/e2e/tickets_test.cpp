@@ -324,5 +324,28 @@ TEST_F(Tickets, LibraryWithoutTheLineCountIsRefused) {
     }
 }
 
+TEST_F(Tickets, FailingCloseOfTheDataFileLogs47) {
+    const auto shim = bin_dir() / "libqk_faults.so";
+    if (!std::filesystem::exists(shim)) GTEST_SKIP() << "no fault shim in this build";
+    for (const auto& t : kTools) {
+        SCOPED_TRACE(t.name);
+        SetUp();
+        pargat();
+        seed_lines(2);
+        RunOptions o;
+        o.env["LD_PRELOAD"] = shim.string();
+        o.env["QK_FAULTS"] = "close:lines.asc";
+        o.env["ASAN_OPTIONS"] = "detect_leaks=0:verify_asan_link_order=0";
+        run(t.name, {"S", "0", "0", "0", "lines.asc", "1"}, o);
+        EXPECT_EQ(log(), std::string(t.name) + "|T|Error: 47|Unable to close file\r\n");
+        // The closing call came before the file was closed; the connection
+        // is closed after it.
+        EXPECT_EQ(journal_without({"AddIPRelTableEntry", "settimeouts", "opensocket"}),
+                  Lines({kCount, with_function(read_call(0), t), with_function(read_call(1), t), kCount,
+                         with_function(kClosing, t), "closesockets"}));
+        EXPECT_EQ(read("lines.asc"), stored_line(seeded_line(0), t.length) + stored_line(seeded_line(1), t.length));
+    }
+}
+
 }  // namespace
 }  // namespace e2e
