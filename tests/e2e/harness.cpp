@@ -210,7 +210,10 @@ fs::path Scratch::isolated_tool(const std::string& tool, const std::string& vari
     fs::create_directories(where);
     fs::copy_file(bin_dir() / exe_name(tool), where / exe_name(tool), fs::copy_options::overwrite_existing);
     if (!variant.empty()) {
-        const fs::path lib_dir = bin_dir().parent_path() / "variants" / variant;
+        // Variant folders are named after their targets, "PortalLib_no_lotr";
+        // "no_lotr" names the same one.
+        fs::path lib_dir = bin_dir().parent_path() / "variants" / variant;
+        if (!fs::exists(lib_dir)) lib_dir = bin_dir().parent_path() / "variants" / ("PortalLib_" + variant);
         for (const auto& e : fs::directory_iterator(lib_dir)) {
             fs::copy_file(e.path(), where / e.path().filename(), fs::copy_options::overwrite_existing);
         }
