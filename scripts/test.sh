@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test: the debug build, the same tests
+# under AddressSanitizer + UndefinedBehaviorSanitizer, and the 32-bit Windows
+# cross build.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+jobs=${QK_JOBS:-$(nproc)}
+werror=${QK_WERROR:-OFF}
+[ "${CI:-}" = "true" ] && werror=ON
+
+bash scripts/install-deps.sh
+
+step() { printf '\n==== %s\n' "$*"; }
+
+step "debug build and tests"
+cmake --preset dev -DQK_WERROR="$werror" >/dev/null
+cmake --build --preset dev -j "$jobs"
+ctest --preset dev -j "$jobs"
+
+step "sanitizer build (ASan + UBSan) and tests"
+cmake --preset sanitize -DQK_WERROR="$werror" >/dev/null
+cmake --build --preset sanitize -j "$jobs"
+ASAN_OPTIONS=detect_leaks=0:halt_on_error=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+  ctest --preset sanitize -j "$jobs"
+
+step "32-bit Windows cross build"
+cmake --preset windows -DQK_WERROR="$werror" >/dev/null
+cmake --build --preset windows -j "$jobs"
