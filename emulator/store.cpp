@@ -10,7 +10,14 @@
 #include <system_error>
 
 #if defined(_WIN32)
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
 #include <process.h>
+#include <windows.h>
 #define PORTALLIB_GETPID _getpid
 #else
 #include <unistd.h>
@@ -173,7 +180,13 @@ bool write_store_file(const fs::path& file, const Records& records, std::string*
         }
     }
     std::error_code ec;
+#if defined(_WIN32)
+    // Replace the old file in one step, as rename does on POSIX.
+    if (!MoveFileExW(temp.wstring().c_str(), file.wstring().c_str(), MOVEFILE_REPLACE_EXISTING))
+        ec = std::error_code(static_cast<int>(GetLastError()), std::system_category());
+#else
     fs::rename(temp, file, ec);
+#endif
     if (ec) {
         std::error_code ignored;
         fs::remove(temp, ignored);
