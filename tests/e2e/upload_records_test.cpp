@@ -279,6 +279,17 @@ TEST_P(UploadRecords, MissingDataFile) {
     EXPECT_EQ(log(), log_line("Error: 48|Can\xB4t open file function"));
 }
 
+// A name that does not fit the 49-character field is refused, not cut.
+TEST_P(UploadRecords, AFileNameTooLongIsRefused) {
+    pargat();
+    const std::string name(50, 'n');
+    write(name, header(1, ";a\n"));
+    write(name.substr(0, 49), header(1, ";a\n"));
+    run(m().tool, {"S", "0", "0", "4", name});
+    EXPECT_EQ(calls(), with_close({}));
+    EXPECT_EQ(log(), log_line("Error: 48|Can\xB4t open file function"));
+}
+
 TEST_P(UploadRecords, FileNameArgument) {
     pargat();
     write("other.txt", header(1, ";a\n"));
