@@ -162,6 +162,7 @@ public:
     }
 
     Store& store() { return *store_; }
+    bool journal_on() const { return journal_on_; }
     const fs::path& state() const { return state_; }
 
     // ---- journal ----
@@ -178,7 +179,11 @@ public:
     }
 
     // ---- fault plan ----
-    int count_call(const std::string& name) { return ++calls_[name]; }
+    // Calls are counted only when the plan has rules: nothing else needs it.
+    const Rule* rule_for_call(const char* name) {
+        if (rules_.empty()) return nullptr;
+        return rule_for(name, ++calls_[name]);
+    }
 
     const Rule* rule_for(const std::string& name, int nth) const {
         const Rule* every = nullptr;
@@ -317,9 +322,14 @@ void add_ticket_lines(int type, int number, int lines);
 // One entry-point call: journals it, counts it and applies the fault plan.
 class Call {
 public:
-    explicit Call(const char* name) : name_(name), line_(name) { g_emu.start(); }
+    explicit Call(const char* name) : name_(name) {
+        g_emu.start();
+        journal_ = g_emu.journal_on();
+        if (journal_) line_ = name;
+    }
 
     Call& num(int v) {
+        if (!journal_) return *this;
         line_ += ' ';
         line_ += std::to_string(v);
         return *this;
@@ -331,6 +341,7 @@ public:
         return num(type).num(number);
     }
     Call& text(const char* s) {
+        if (!journal_) return *this;
         if (!s) {
             line_ += " null";
         } else {
@@ -341,21 +352,24 @@ public:
         return *this;
     }
     Call& buf(void* p, std::size_t size) {
-        line_ += " buf";
+        if (journal_) line_ += " buf";
         buf_ = p;
         buf_size_ = size;
         return *this;
     }
     Call& count(int* p) {
-        line_ += " count";
+        if (journal_) line_ += " count";
         count_ = p;
         return *this;
     }
 
     // True when the fault plan answers the call; result then holds the answer.
     bool answered(int& result) {
-        g_emu.journal(line_ + "\n");
-        const Rule* rule = g_emu.rule_for(name_, g_emu.count_call(name_));
+        if (journal_) {
+            line_ += '\n';
+            g_emu.journal(line_);
+        }
+        const Rule* rule = g_emu.rule_for_call(name_);
         if (!rule) return false;
         switch (rule->action) {
         case Action::Code: result = rule->value; return true;
@@ -377,7 +391,8 @@ public:
     }
 
 private:
-    std::string name_;
+    const char* name_;
+    bool journal_ = false;
     std::string line_;
     int type_ = 0, number_ = 0;
     bool has_dest_ = false;

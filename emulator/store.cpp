@@ -71,11 +71,18 @@ std::string error_text(const fs::path& file, std::size_t line, const char* what)
 
 }  // namespace
 
-std::string escape(std::string_view bytes) {
-    std::string out;
-    out.reserve(bytes.size() + bytes.size() / 8);
-    for (char ch : bytes) {
-        unsigned char c = static_cast<unsigned char>(ch);
+namespace {
+
+bool plain(unsigned char c) { return c >= 0x20 && c <= 0x7e && c != '\\' && c != '"'; }
+
+void escape_into(std::string_view bytes, std::string& out) {
+    std::size_t i = 0, n = bytes.size();
+    while (i < n) {
+        std::size_t run = i;
+        while (run < n && plain(static_cast<unsigned char>(bytes[run]))) ++run;
+        out.append(bytes.data() + i, run - i);
+        if (run == n) break;
+        unsigned char c = static_cast<unsigned char>(bytes[run]);
         switch (c) {
         case '\\': out += "\\\\"; break;
         case '"': out += "\\\""; break;
@@ -83,16 +90,35 @@ std::string escape(std::string_view bytes) {
         case '\n': out += "\\n"; break;
         case '\t': out += "\\t"; break;
         default:
-            if (c < 0x20 || c > 0x7e) {
-                out += "\\x";
-                out += kHexDigits[c >> 4];
-                out += kHexDigits[c & 0x0f];
-            } else {
-                out += static_cast<char>(c);
-            }
+            out += "\\x";
+            out += kHexDigits[c >> 4];
+            out += kHexDigits[c & 0x0f];
         }
+        i = run + 1;
     }
+}
+
+}  // namespace
+
+std::string escape(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size() + bytes.size() / 8);
+    escape_into(bytes, out);
     return out;
+}
+
+std::uint64_t fingerprint(const Records& records) {
+    std::uint64_t h = 14695981039346656037ull;
+    auto mix = [&h](const void* data, std::size_t size) {
+        const unsigned char* p = static_cast<const unsigned char*>(data);
+        for (std::size_t k = 0; k < size; ++k) h = (h ^ p[k]) * 1099511628211ull;
+    };
+    for (const auto& [index, bytes] : records) {
+        std::uint64_t head[2] = {static_cast<std::uint64_t>(static_cast<std::uint32_t>(index)), bytes.size()};
+        mix(head, sizeof head);
+        mix(bytes.data(), bytes.size());
+    }
+    return h ^ records.size();
 }
 
 bool unescape(std::string_view text, std::string& out) {
@@ -159,18 +185,19 @@ Records read_store_file(const fs::path& file) {
 }
 
 bool write_store_file(const fs::path& file, const Records& records, std::string* error) {
-    std::string text = "# portallib store: one record per line, \"<index> <bytes with C escapes>\"\n";
-    for (const auto& [index, bytes] : records) {
-        text += std::to_string(index);
-        text += ' ';
-        text += escape(bytes);
-        text += '\n';
-    }
     fs::path temp = file;
     temp += ".tmp" + std::to_string(static_cast<long>(PORTALLIB_GETPID()));
     {
         std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (out) out.write(text.data(), static_cast<std::streamsize>(text.size()));
+        std::string line = "# portallib store: one record per line, \"<index> <bytes with C escapes>\"\n";
+        for (auto it = records.begin(); out && it != records.end(); ++it) {
+            out.write(line.data(), static_cast<std::streamsize>(line.size()));
+            line = std::to_string(it->first);
+            line += ' ';
+            escape_into(it->second, line);
+            line += '\n';
+        }
+        out.write(line.data(), static_cast<std::streamsize>(line.size()));
         out.close();
         if (!out) {
             std::error_code ignored;
@@ -230,13 +257,13 @@ Records* Store::find(int terminal, std::string_view kind, std::string* error) {
     std::error_code ec;
     if (fs::exists(file, ec)) {
         try {
-            entry.saved = read_store_file(file);
+            entry.data = read_store_file(file);
         } catch (const StoreError& e) {
             if (error) *error = e.what();
             return nullptr;
         }
-        entry.data = entry.saved;
     }
+    entry.on_disk = fingerprint(entry.data);
     return &loaded_.emplace(std::move(key), std::move(entry)).first->second.data;
 }
 
@@ -250,7 +277,7 @@ Records& Store::records(int terminal, std::string_view kind) {
 
 bool Store::changed() const {
     for (const auto& [key, entry] : loaded_)
-        if (entry.data != entry.saved) return true;
+        if (fingerprint(entry.data) != entry.on_disk) return true;
     return false;
 }
 
@@ -258,7 +285,8 @@ bool Store::save(std::string* error) {
     bool ok = true;
     bool folder_ready = false;
     for (auto& [key, entry] : loaded_) {
-        if (entry.data == entry.saved) continue;
+        std::uint64_t now = fingerprint(entry.data);
+        if (now == entry.on_disk) continue;
         fs::path file = file_for(dir_, key.first, key.second);
         std::string why;
         if (!folder_ready) {
@@ -276,7 +304,7 @@ bool Store::save(std::string* error) {
             written = write_store_file(file, entry.data, &why);
         }
         if (written) {
-            entry.saved = entry.data;
+            entry.on_disk = now;
         } else {
             if (ok && error) *error = why;
             ok = false;

@@ -93,7 +93,7 @@ public:
 private:
     struct Entry {
         Records data;
-        Records saved;  // as on disk
+        std::uint64_t on_disk = 0;  // fingerprint of the records as on disk
     };
     std::filesystem::path dir_;
     std::map<std::pair<int, std::string>, Entry> loaded_;
@@ -105,5 +105,9 @@ Records read_store_file(const std::filesystem::path& file);
 // false with *error filled when it failed.
 bool write_store_file(const std::filesystem::path& file, const Records& records,
                       std::string* error);
+
+// 64-bit fingerprint of records (indexes, lengths and bytes), by which a
+// store tells whether it changed since it was read or written.
+std::uint64_t fingerprint(const Records& records);
 
 }  // namespace portallib
