@@ -16,15 +16,15 @@ bool is_digit(unsigned char c) { return c >= '0' && c <= '9'; }
 }  // namespace
 
 int header_number(const unsigned char* buf, std::size_t size, std::size_t pos) {
-    while (is_space(at(buf, size, pos))) ++pos;
+    if (pos >= size) return 0;
+    const unsigned char* p = buf + pos;
+    const unsigned char* const end = buf + size;
+    while (p != end && is_space(*p)) ++p;
     bool negative = false;
-    if (const unsigned char c = at(buf, size, pos); c == '+' || c == '-') {
-        negative = c == '-';
-        ++pos;
-    }
+    if (p != end && (*p == '+' || *p == '-')) negative = *p++ == '-';
     long long value = 0;
-    for (unsigned char c; is_digit(c = at(buf, size, pos)); ++pos) {
-        if (value <= INT_MAX) value = value * 10 + (c - '0');
+    for (; p != end && is_digit(*p); ++p) {
+        if (value <= INT_MAX) value = value * 10 + (*p - '0');
     }
     if (negative) value = -value;
     if (value > INT_MAX) return INT_MAX;
