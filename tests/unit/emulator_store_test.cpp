@@ -137,6 +137,21 @@ TEST_F(StoreTest, SaveWritesOnlyWhatChangedAndLeavesNoTemporaryFiles) {
     EXPECT_EQ(files, 2);
 }
 
+TEST_F(StoreTest, AnEditThatKeepsTheSizeIsStillSaved) {
+    {
+        Store s(dir);
+        s.records(1, "lot")[0] = "abc";
+        s.records(1, "lot")[1] = "def";
+        ASSERT_TRUE(s.save());
+    }
+    Store s(dir);
+    s.records(1, "lot")[0][1] = 'X';
+    std::swap(s.records(1, "lot")[0], s.records(1, "lot")[1]);
+    EXPECT_TRUE(s.changed());
+    ASSERT_TRUE(s.save());
+    EXPECT_EQ(Store(dir).records(1, "lot"), (Records{{0, "def"}, {1, "aXc"}}));
+}
+
 TEST_F(StoreTest, EmptiedStoreRemovesItsFile) {
     {
         Store s(dir);
