@@ -344,9 +344,16 @@ int create_file_atomically(const char* name, const void* data, std::size_t size)
     }
     // A hard link puts the complete file in place only if the name is still
     // free; where links are not supported, a rename that refuses to replace.
-    if (link(temp.c_str(), path.c_str()) == 0 || errno == EEXIST) {
+    // A name taken by something that is not a file (a folder called
+    // PARGAT.INI) is no file another tool created: the creation failed.
+    if (link(temp.c_str(), path.c_str()) == 0) {
         unlink(temp.c_str());
         return 0;
+    }
+    if (errno == EEXIST) {
+        unlink(temp.c_str());
+        struct stat st {};
+        return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) ? 0 : 55;
     }
 #ifdef RENAME_NOREPLACE
     if (renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0) return 0;

@@ -365,3 +365,18 @@ TEST_F(Frame, DataFileNameLengthLimit) {
 
 }  // namespace
 }  // namespace e2e
+
+namespace e2e {
+namespace {
+
+TEST_F(Frame, AFolderNamedLikeTheParameterFileIsNoParameterFile) {
+    // Such a folder can neither be read nor replaced: the file cannot be created.
+    std::filesystem::create_directory(dir / "PARGAT.INI");
+    const Result r = run("QKLOTR");
+    EXPECT_EQ(r.out, "Can\xB4t create pargat.ini");
+    EXPECT_EQ(log(), line("Error: 55|Unable to find PARGAT.INI"));
+    EXPECT_EQ(journal(), Lines{});
+}
+
+}  // namespace
+}  // namespace e2e
