@@ -20,7 +20,7 @@ namespace {
 constexpr char kLogName[] = "ordenes.err";
 constexpr char kGenericText[] = "Number Error: %02d\n";
 
-const char* message_text(int code) {
+const char* table_text(int code) {
     switch (code) {
         case -1: return "Dll error: Socket error.Unable to send (SOCKET_ERROR, -1)\n";
         case 0: return "";
@@ -65,7 +65,7 @@ void report_unopened_log() { std::printf("Unable to open error file!\n"); }
 constexpr char kLogName[] = "ORDENES.ERR";
 constexpr char kGenericText[] = "Number Error: %02d\n";
 
-const char* message_text(int code) {
+const char* table_text(int code) {
     switch (code) {
         case 0: return "";
         case 27: return "Error 4. Close User\n";
@@ -102,7 +102,7 @@ void report_unopened_log() {}
 constexpr char kLogName[] = "ORDENES.ERR";
 constexpr char kGenericText[] = "Numero de error: %02d\n";
 
-const char* message_text(int code) {
+const char* table_text(int code) {
     switch (code) {
         case 27: return "Error 4. Cancelado por el usuario\n";
         case 37: return "Destino no es correcto\n";
@@ -145,7 +145,7 @@ void log_error(int code, const char* tool_name) {
     int n = write_head(line, sizeof line, code, tool_name);
     if (n < 0) n = 0;
     if (n >= static_cast<int>(sizeof line)) n = static_cast<int>(sizeof line) - 1;
-    const char* text = message_text(code);
+    const char* text = table_text(code);
     const int m = text != nullptr ? std::snprintf(line + n, sizeof line - n, "%s", text)
                                   : std::snprintf(line + n, sizeof line - n, kGenericText, code);
     if (m > 0) n += m;
@@ -163,5 +163,12 @@ void log_error(int code, const char* tool_name) {
 }
 
 void log(int code) { log_error(code, qk_tool.name); }
+
+std::string message_text(int code) {
+    if (const char* text = table_text(code)) return text;
+    char generic[64];
+    std::snprintf(generic, sizeof generic, kGenericText, code);
+    return generic;
+}
 
 }  // namespace qk

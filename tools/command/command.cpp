@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "describe/common.h"
+
 namespace qk::command {
 namespace {
 
@@ -50,9 +52,50 @@ int send_once(const CommandMember& m) {
     return 0;
 }
 
+const CommandMember* described = nullptr;
+
+Reference describe_member() {
+    namespace d = qk::describe;
+    const CommandMember& m = *described;
+    Reference r;
+    r.arguments = {d::type_argument(), d::number_argument()};
+    r.escape = "not checked";
+    r.codes = {{kGatewayCodes, "the command's result"}};
+    switch (m.call) {
+        case Call::Value:
+            r.arguments.push_back({3, "value: command parameter (label number for the label erase)", std::to_string(value)});
+            r.call = d::call("type, number, value") + " once";
+            break;
+        case Call::NoValue:
+            r.call = d::call("type, number") + " once";
+            break;
+        case Call::Range:
+            r.arguments.insert(r.arguments.end(), {d::first_argument(), d::last_argument(),
+                                                   {5, "value: command parameter", std::to_string(value)}});
+            r.call = d::call("type, number, i, i, value") + " for every index i from first to last";
+            r.escape = "checked before every call: 27 is logged and the loop ends";
+            r.codes = {{kGatewayCodes, "the command's result: the loop ends"}, d::cancel_code()};
+            break;
+        case Call::Password:
+            r.arguments.push_back({3, "password: text of at most " + std::to_string(kPasswordSize - 1) +
+                                          " characters (a longer one is refused: 48, nothing sent)",
+                                   d::code(password)});
+            r.call = d::call("type, number, password") + " once";
+            r.codes.push_back({kFileOpen, "the password is over " + std::to_string(kPasswordSize - 1) + " characters"});
+            break;
+    }
+    if (m.keep_connection_after_failure) {
+        r.notes = "after a failed command (or an early stop) the connection is left open (no closesockets)";
+    }
+    r.console = "nothing";
+    return r;
+}
+
 }  // namespace
 
 void command_defaults(const CommandMember& m) {
+    described = &m;
+    set_describer(describe_member);
     run.dest_type = 'S';
     run.dest_number = 0;
     run.first_index = 0;

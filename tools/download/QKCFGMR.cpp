@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "describe/common.h"
 #include "download/fixed.h"
 
 namespace {
@@ -18,6 +19,28 @@ bool kind_known() { return kind >= 1 && kind <= kKinds; }
 
 using CfgmrFn = int(QK_STDCALL*)(int, int, int, char*);
 
+qk::Reference describe_block() {
+    namespace d = qk::describe;
+    qk::Reference r;
+    std::string sizes;
+    for (int k = 1; k <= kKinds; ++k) {
+        sizes += (k > 1 ? ", " : "") + std::to_string(k) + ": " + std::to_string(kBlockSize[k - 1]);
+    }
+    r.arguments = {d::type_argument(), d::number_argument(),
+                   {3, "kind: configuration block kind, 1 to " + std::to_string(kKinds), std::to_string(kind)},
+                   d::file_argument(4)};
+    r.call = d::call("type, number, kind, buf") + " once; buf (4096 bytes) zero-filled";
+    r.data_file = d::file_name() + " added to, text mode (\"a\", every LF byte stored as CR LF): the block as "
+                  "exactly its kind's size in bytes (" + sizes + "), then a line end";
+    r.console = "the block's text up to its first zero byte, then a line end";
+    r.escape = "checked once, before the call: 27 is logged and nothing is read";
+    r.codes = {d::file_open_code(), {qk::kGatewayCodes, "the data function's result"}, d::cancel_code(),
+               d::file_close_code()};
+    r.notes = "a kind outside 1 to " + std::to_string(kKinds) +
+              " ends the run right after the arguments are read: no connection, no file, no log line";
+    return r;
+}
+
 }  // namespace
 
 const qk::ToolInfo qk::qk_tool{.name = "QKCFGMR", .data_function = "cfgmr",
@@ -25,6 +48,7 @@ const qk::ToolInfo qk::qk_tool{.name = "QKCFGMR", .data_function = "cfgmr",
                                .arguments_acceptable = kind_known};
 
 void qk::set_defaults() {
+    set_describer(describe_block);
     run.dest_type = 'S';
     run.dest_number = 0;
     kind = 1;

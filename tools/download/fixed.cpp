@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "describe/common.h"
 #include "download/record.h"
 
 namespace qk::download {
@@ -42,6 +43,44 @@ int header_count(const char* buf) {
     return read_number(text);
 }
 
+const FixedMember* described = nullptr;
+
+Reference describe_member() {
+    namespace d = qk::describe;
+    const FixedMember& m = *described;
+    Reference r;
+    r.arguments = {d::type_argument(), d::number_argument()};
+    const std::string form = m.call == FixedCall::Four ? "type, number, i, buf" : "type, number, i, i, buf";
+    switch (m.reading) {
+        case Reading::Range:
+            r.arguments.insert(r.arguments.end(), {d::first_argument(), d::last_argument(), d::file_argument(5)});
+            r.call = d::call(form) + " for every index i from first to last";
+            r.escape = "checked before every record: 27 is logged and the loop ends";
+            break;
+        case Reading::Single:
+            r.arguments.insert(r.arguments.end(), {d::first_argument(), d::last_argument(), d::file_argument(5)});
+            r.call = d::call(form) + " once, for record 0 (first and last are read but not used)";
+            r.escape = "checked once, before the call: 27 is logged and nothing is read";
+            break;
+        case Reading::HeaderCounted:
+            r.arguments.push_back(d::file_argument(3));
+            r.call = d::call(form) + " for the header record 0, then for records 1 to the count written at offset " +
+                     std::to_string(kCountOffset) + " of the header";
+            r.escape = "checked before every record after the header: 27 is logged and the loop ends";
+            break;
+    }
+    r.call += "; buf (4096 bytes) is zero-filled before every call";
+    const std::string mode = m.mode;
+    r.data_file = d::file_name() + (mode == "a" ? " added to" : " created afresh") + ", text mode (\"" + mode +
+                  "\", every LF byte stored as CR LF): each record as exactly " + std::to_string(m.size) + " bytes (zero bytes included)" +
+                  (m.newline ? ", then a line end" : "");
+    r.console = "each record's text up to its first zero byte, also after a failed call";
+    r.codes = {d::file_open_code(), {kGatewayCodes, "the data function's result: the transfer ends"}};
+    r.codes.push_back(d::cancel_code());
+    r.codes.push_back(d::file_close_code());
+    return r;
+}
+
 }  // namespace
 
 void echo_record(const char* buf, std::size_t buffer_size) {
@@ -62,6 +101,8 @@ void fixed_defaults() {
 }
 
 void fixed_arguments(const FixedMember& m, int argc, char** argv) {
+    described = &m;
+    set_describer(describe_member);
     if (m.reading == Reading::HeaderCounted) {
         read_rangeless_arguments(argc, argv);
     } else {

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "describe/common.h"
 #include "download/record.h"
 
 namespace qk::download {
@@ -46,9 +47,45 @@ bool read_record(const RangeMember& m, int index, char* buf, platform::File* f) 
     return true;
 }
 
+const RangeMember* described = nullptr;
+
+Reference describe_member() {
+    namespace d = qk::describe;
+    const RangeMember& m = *described;
+    Reference r;
+    r.arguments = {d::type_argument(), d::number_argument()};
+    const std::string buffer = m.private_buffer ? "its own buffer" : "the record buffer";
+    if (m.call == Call::Single) {
+        r.arguments.push_back(d::file_argument(3));
+        r.call = d::call("type, number, buf") + " once, for one record";
+    } else {
+        r.arguments.insert(r.arguments.end(), {d::first_argument(), d::last_argument(), d::file_argument(5)});
+        r.call = d::call(m.call == Call::SixConst ? "type, number, i, i, buf, " + std::to_string(m.constant)
+                                                  : std::string("type, number, i, i, buf")) +
+                 " for every index i from first to last, one record a call";
+    }
+    r.call += "; buf is " + buffer + ", " +
+              (m.clear_every_call ? "zero-filled before every call" : "zero-filled once, before the connection") +
+              "; a record's text is read up to its first zero byte, at most " + std::to_string(m.buffer) + " bytes";
+    r.data_file = d::file_name() + " created afresh, binary (\"wb\"): the records' texts as returned, "
+                  "concatenated, nothing added or translated";
+    r.console = m.echo_counter ? "the record index and a CR after each record" : "each record's text as stored";
+    const bool escape = m.keyboard_cancel && m.call != Call::Single;
+    r.escape = escape ? "checked before every record: 27 is logged and the loop ends" : "not checked";
+    r.codes.push_back(d::file_open_code());
+    std::string failed = "the data function's result: the transfer ends";
+    if (m.keep_open_after_failure) failed += ", the connection is left open (no closesockets)";
+    r.codes.push_back({kGatewayCodes, failed});
+    if (escape) r.codes.push_back(d::cancel_code());
+    r.codes.push_back(d::file_close_code());
+    return r;
+}
+
 }  // namespace
 
 void range_defaults(const RangeMember& m) {
+    described = &m;
+    set_describer(describe_member);
     run.dest_type = 'S';
     run.dest_number = 0;
     run.first_index = 0;

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "describe/common.h"
+
 namespace qk::modem {
 namespace {
 
@@ -60,9 +62,36 @@ void transfer(platform::File* f) {
     }
 }
 
+Reference describe_family() {
+    namespace d = qk::describe;
+    Reference r;
+    std::string modes, titles;
+    for (const auto& row : kModes) {
+        modes += (modes.empty() ? "" : ", ") + std::to_string(row.mode) + (row.reads ? " reads" : " sends");
+        std::string title = row.title;
+        if (!title.empty() && title.back() == '\n') title.pop_back();
+        titles += (titles.empty() ? "" : "; ") + std::to_string(row.mode) + ": \"" + title + "\"";
+    }
+    r.arguments = {{1, "mode: " + modes + "; another mode calls nothing", std::to_string(mode)},
+                   d::file_argument(2)};
+    r.call = d::call("mode, text") + " once; text is a buffer of " + std::to_string(kTextSize) +
+             " bytes, zero-filled";
+    r.data_file = d::file_name() + " created afresh for every mode, text mode (\"wt\", every LF byte stored as "
+                  "CR LF): the configuration text of a reading mode, up to its first zero byte; empty otherwise. "
+                  "A file that cannot be created ends the run without a log line";
+    r.console = "the mode's title (" + titles + "), then the text read and a line end, or "
+                "\"sending procedure finished\" for a sending mode";
+    r.escape = "not checked";
+    r.codes = {{kFileOpen, "the data file name is over 49 characters (no file is touched)"},
+               {kGatewayCodes, "the data function's result"}};
+    r.notes = "no connection is opened: no setdebug, settimeouts, opensocket or closesockets";
+    return r;
+}
+
 }  // namespace
 
 void modem_defaults() {
+    set_describer(describe_family);
     earlier_gateway_defaults(run.params);
     mode = 1;
     default_file_name(".ASC");

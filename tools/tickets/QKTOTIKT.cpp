@@ -8,6 +8,6 @@ const qk::ToolInfo qk::qk_tool{.name = "QKTOTIKT", .data_function = "totikt",
                                .open_failure = qk::OpenFailure::LogThenClose};
 static const qk::tickets::TicketMember member{.line_length = 151};
 
-void qk::set_defaults() { qk::tickets::ticket_defaults(); }
+void qk::set_defaults() { qk::tickets::ticket_defaults(member); }
 void qk::parse_arguments(int argc, char** argv) { qk::tickets::ticket_arguments(argc, argv); }
 void qk::run_transfer() { qk::tickets::ticket_transfer(member); }

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "describe/common.h"
+
 namespace qk::tickets {
 namespace {
 
@@ -110,7 +112,37 @@ struct Reader {
     }
 };
 
+const TicketMember* described = nullptr;
+
+Reference describe_member() {
+    namespace d = qk::describe;
+    Reference r;
+    r.arguments = {d::type_argument(), d::number_argument(), d::first_argument(), d::last_argument(),
+                   d::file_argument(5),
+                   {6, "mode: ticket mode 0 to 3 (another mode reads nothing)", std::to_string(ticket_mode)}};
+    r.call = "`NLinVolcToRead(type, number, &count)` for the count of waiting lines, then " +
+             d::call("type, number, i, i, line, 0") + " per line; " + d::call("type, number, 0, 0, line, 1") +
+             " is the closing call. Mode 0 and 3: lines first to last that lie below the count. Mode 1: passes of "
+             "the lines base to base + count - 1 (base 0, then the end of the previous pass), asking the count "
+             "again after each pass, while it is above the base; then the closing call (also after Escape). Mode 2: the closing call alone, when lines wait";
+    r.data_file = d::file_name() + " added to, text mode (\"a\", every LF byte stored as CR LF): each line as "
+                  "exactly " + std::to_string(described->line_length) + " bytes of the line buffer (zero bytes "
+                  "included), then a line end";
+    r.console = "each line's text up to its first zero byte, also after a failed call";
+    r.escape = "checked before every line: 27 is logged and no further line is read";
+    r.codes = {d::file_open_code(),
+               {kGatewayCodes, "the result of NLinVolcToRead or of the data function: the reading ends"},
+               d::cancel_code(), d::file_close_code()};
+    return r;
+}
+
 }  // namespace
+
+void ticket_defaults(const TicketMember& m) {
+    described = &m;
+    set_describer(describe_member);
+    ticket_defaults();
+}
 
 void ticket_defaults() {
     run.dest_type = 'S';

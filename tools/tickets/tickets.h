@@ -14,6 +14,8 @@ struct TicketMember {
 };
 
 void ticket_defaults();
+// The same, for the member whose reference entry is asked for.
+void ticket_defaults(const TicketMember& m);
 // 1 type, 2 number, 3 first, 4 last, 5 data file name, 6 ticket mode.
 void ticket_arguments(int argc, char** argv);
 void ticket_transfer(const TicketMember& m);

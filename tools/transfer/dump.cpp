@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "describe/common.h"
 #include "transfer/hex_address.h"
 
 namespace qk::transfer {
@@ -64,9 +65,30 @@ void read_range(platform::File* f, const DumpPlan& plan) {
     if (display) print_bytes(block, plan.rest);
 }
 
+Reference describe_family() {
+    namespace d = qk::describe;
+    char start[16], end[16];
+    std::snprintf(start, sizeof start, "%X", static_cast<unsigned>(start_address));
+    std::snprintf(end, sizeof end, "%X", static_cast<unsigned>(end_address));
+    Reference r;
+    r.arguments = {d::type_argument(), d::number_argument(),
+                   {3, "start: first address, hexadecimal without prefix", start},
+                   {4, "end: last address (included), hexadecimal", end}, d::file_argument(5)};
+    r.call = d::call("type, number, address, " + std::to_string(kBlock) + ", buf") + " for every " +
+             std::to_string(kBlock) + "-byte block from start to end, then once more for the last partial block "
+             "(also when it is empty); nothing is asked when end is below start";
+    r.data_file = d::file_name() + " created afresh, binary (\"wb\"): the raw bytes from start to end";
+    r.console = "one line per full block, `100 - 10f: 00 1A ...` (addresses in lower-case hexadecimal, bytes in upper case), then the bytes of the partial block";
+    r.escape = "not checked";
+    r.codes = {d::file_open_code(), {kGatewayCodes, "the data function's result: the dump ends"},
+               d::file_close_code()};
+    return r;
+}
+
 }  // namespace
 
 void dump_defaults() {
+    set_describer(describe_family);
     run.dest_type = 'S';
     run.dest_number = 0;
     start_address = 0;

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "qk/frame.h"
+#include "describe/common.h"
 #include "upload/lines.h"
 
 namespace qk::upload {
@@ -14,9 +15,30 @@ constexpr int kNoIndex = -1;
 
 unsigned char record[kIngredientBuffer];
 
+Reference describe_family() {
+    namespace d = qk::describe;
+    Reference r;
+    r.arguments = {d::type_argument(), d::number_argument(), d::first_argument(), d::last_argument(),
+                   d::file_argument(5)};
+    r.call = d::call("type, number, first, last, record") +
+             " once for every record addressed to the destination whose index lies from first to last "
+             "(the command line's first and last are passed, not the record's index)";
+    r.data_file = d::file_name() + " read, binary (\"rb\"), byte by byte: records ended by a CR (the byte after "
+                  "the CR is skipped), each opened by the line header (type letter at character 0, destination "
+                  "number from character 2, record index from character 5) and cut to INGREDIENTS x 24 + 14 "
+                  "characters (at most " + std::to_string(kIngredientBuffer - 1) + "); a last record without its "
+                  "CR is not sent; the file is always read to its end";
+    r.console = "first + the count of records sent so far, and a CR, after each record sent";
+    r.escape = "checked after every record: 27 is logged and the upload ends";
+    r.codes = {d::file_open_code(), {kGatewayCodes, "the data function's result: the upload ends"},
+               d::cancel_code(), d::file_close_code()};
+    return r;
+}
+
 }  // namespace
 
 void ingredient_defaults() {
+    set_describer(describe_family);
     run.dest_type = 'S';
     run.dest_number = 0;
     run.first_index = 0;

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "describe/common.h"
 #include "upload/lines.h"
 
 namespace qk::upload {
@@ -25,9 +26,42 @@ int send(const RecordFileMember& m, int index, char* line) {
 // Second buffer of the compacted line.
 unsigned char compacted[kRecordSize];
 
+const RecordFileMember* described = nullptr;
+
+Reference describe_member() {
+    namespace d = qk::describe;
+    const RecordFileMember& m = *described;
+    Reference r;
+    r.arguments = {d::type_argument(), d::number_argument(), d::first_argument(), d::last_argument(),
+                   d::file_argument(5)};
+    std::string form = "type, number, index, index, line";
+    if (m.call == Call::Four) form = "type, number, index, line";
+    if (m.call == Call::SixSelector) form += ", " + std::to_string(m.selector);
+    r.call = d::call(form) + " once for every line addressed to the destination whose record index lies "
+             "from first to last";
+    if (m.no_index != -1) r.call += " (index " + std::to_string(m.no_index) + " is never sent)";
+    const std::string mode = m.open_mode;
+    r.data_file = d::file_name() + " read, " +
+                  (mode == "rt" ? std::string("text mode (\"rt\": CR LF read as LF, 0x1A ends the file)")
+                                : "binary (\"" + mode + "\")") +
+                  ": one record per line, each opened by the line header: type letter at character 0, "
+                  "destination number from character 2, record index from character 5 (`S 01 003 ...`); lines "
+                  "of other destinations are passed over; ";
+    r.data_file += m.loop == Loop::ReadToEnd ? "the file is read to its end"
+                                             : "the first line of the destination above last ends the reading";
+    if (m.compact) r.data_file += "; blanks after the eighth character are dropped before the check and the send";
+    r.console = m.loop == Loop::EchoAfterSend ? "each line once it was accepted" : "each line, before it is sent";
+    r.escape = "checked before every line: 27 is logged and the upload ends";
+    r.codes = {d::file_open_code(), {kGatewayCodes, "the data function's result: the upload ends"},
+               d::cancel_code(), d::file_close_code()};
+    return r;
+}
+
 }  // namespace
 
 void record_file_defaults(const RecordFileMember& m) {
+    described = &m;
+    set_describer(describe_member);
     run.dest_type = 'S';
     run.dest_number = 0;
     run.first_index = 0;

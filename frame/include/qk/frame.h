@@ -6,6 +6,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "qk/platform.h"
 
@@ -152,6 +154,14 @@ void log(int code);
 
 // ---- Gateway parameters and the library --------------------------------------------
 int read_gateway_parameters(GatewayParams& params);
+// The reading of the parameter text once it is in memory, without any file:
+// the first size bytes of data count, as far as one read of the file takes
+// them (999 characters, 680 in the password tool's revision) and up to the
+// first zero byte; case is ignored. Fills the fields whose keys are present
+// and registers the relation table through add_entry (nullptr: 44, after
+// the fields are read). Returns 0, 44 or 50 to 53.
+int parse_gateway_parameters(const char* data, std::size_t size, GatewayParams& params,
+                             AddIPRelTableEntryFn add_entry);
 // Defaults step of the tools on the earlier revision: IP_DESTI 192.168.2.2,
 // ports 2003, REINTENTS 3, TIMEOUT 2000, DISPLAY 0, DEBUG 0. The password
 // tool's reader keeps them for every key absent from the file; the current
@@ -199,5 +209,48 @@ void close_data_file(platform::File* f);
 // ---- Console echo -------------------------------------------------------------------
 // printf("%s", text) of a zero-terminated text.
 void echo(const char* text);
+
+// ---- Reference entry -------------------------------------------------------------------
+// A tool run with QK_DESCRIBE=1 in its environment prints its entry of the
+// tool reference (docs/tools.md) as Markdown and ends: it reads no parameter
+// file, loads no library and writes no log line. The frame writes what
+// ToolInfo declares; the family step, from the member it was handed, writes
+// the rest.
+struct ReferenceArgument {
+    int position;
+    std::string meaning;
+    std::string default_value;  // empty: no default worth showing
+};
+
+// Any code the gateway returns: the data function's (and NLinVolcToRead's)
+// non-zero results.
+constexpr int kGatewayCodes = -1000;
+
+struct ReferenceCode {
+    int code;  // or kGatewayCodes
+    std::string when;
+};
+
+struct Reference {
+    std::vector<ReferenceArgument> arguments;
+    std::string call;       // how the data function is called
+    std::string data_file;  // default name, open mode and format; empty: none of its own
+    std::string console;    // what DISPLAY shows
+    std::string escape;     // whether and where Escape cancels
+    std::vector<ReferenceCode> codes;  // what the transfer step itself logs
+    std::string notes;      // anything else a user must know
+};
+
+using Describer = Reference (*)();
+// Called by a family step with the function that describes the member it
+// runs; the frame calls it only when the entry is asked for.
+void set_describer(Describer describer);
+// True when QK_DESCRIBE=1 is set.
+bool describe_requested();
+// Prints the entry (defaults and arguments hooks run, nothing else).
+int describe_tool(int argc, char** argv);
+// The text the log stores for code (the linked frame revision's table, or
+// its generic text), line end included, as Windows-1252 bytes.
+std::string message_text(int code);
 
 }  // namespace qk
