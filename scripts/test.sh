@@ -27,3 +27,16 @@ ASAN_OPTIONS=detect_leaks=0:halt_on_error=1 UBSAN_OPTIONS=halt_on_error=1:print_
 step "32-bit Windows cross build"
 cmake --preset windows -DQK_WERROR="$werror" >/dev/null
 cmake --build --preset windows -j "$jobs"
+
+step "packages: Windows .zip and Linux .tar.gz (tools and emulator components)"
+(cd build/windows && cpack >/dev/null)
+(cd build/dev && cpack >/dev/null)
+for p in build/windows/packages/qktools-*-win32-tools.zip build/windows/packages/qktools-*-win32-emulator.zip \
+         build/dev/packages/qktools-*-Linux-tools.tar.gz build/dev/packages/qktools-*-Linux-emulator.tar.gz; do
+  [ -s "$p" ] || { echo "package missing: $p"; exit 1; }
+done
+cmake -E tar tf build/windows/packages/qktools-*-win32-tools.zip | grep -x 'bin/QKLOTR.exe' >/dev/null
+cmake -E tar tf build/windows/packages/qktools-*-win32-emulator.zip | grep -x 'bin/PortalLib.dll' >/dev/null
+tar -tzf build/dev/packages/qktools-*-Linux-tools.tar.gz | grep -x 'bin/QKLOTR' >/dev/null
+tar -tzf build/dev/packages/qktools-*-Linux-emulator.tar.gz | grep -x 'bin/libPortalLib.so' >/dev/null
+ls build/windows/packages/*.zip build/dev/packages/*.tar.gz

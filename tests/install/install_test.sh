@@ -37,7 +37,7 @@ grep -q 'BANANAS CANARY' SECTION2.ASC || fail "the demo lots changed: no BANANAS
 cmp SECTION2.ASC CHECK.ASC || fail "round trip through section 2 changed the bytes"
 [ ! -s ordenes.err ] || fail "the error log is not empty: $(cat ordenes.err)"
 # The calls went to the installed emulator, in this folder's state.
-"$bin/portalemu" journal | grep -q '^lotw 83 2 ' || fail "no lotw call in the installed emulator's journal"
+"$bin/portalemu" journal | grep '^lotw 83 2 ' >/dev/null || fail "no lotw call in the installed emulator's journal"
 
 # ---- the reference entry: printed, and nothing else done ------------------------
 quiet="$scratch/describe"
