@@ -76,13 +76,14 @@ struct Scale {
     std::string ip;
 };
 
-enum class Action { Code, Untouched, Fill, Count, Add };
+enum class Action { Code, Untouched, Fill, FillFail, Count, Add };
 
 struct Rule {
     std::string name;
     int nth;  // 0: every call
     Action action;
     int value;
+    int code = 0;  // FillFail: the code returned after the fill
 };
 
 std::string trim(const std::string& s) {
@@ -129,6 +130,15 @@ bool parse_rule(const std::string& text, Rule& rule) {
         return true;
     }
     if (action.compare(0, 5, "fill:") == 0) return with_count("fill:", Action::Fill);
+    if (action.compare(0, 9, "fillfail:") == 0) {
+        // fillfail:N:CODE - the buffer is filled as by fill:N, then CODE is
+        // returned: what a gateway leaves behind in a call that fails.
+        const std::size_t colon = action.find(':', 9);
+        if (colon == std::string::npos) return false;
+        rule.action = Action::FillFail;
+        return parse_int(action.substr(9, colon - 9), rule.value) && rule.value >= 0 &&
+               parse_int(action.substr(colon + 1), rule.code);
+    }
     if (action.compare(0, 6, "count:") == 0) return with_count("count:", Action::Count, true);
     if (action.compare(0, 4, "add:") == 0) return with_count("add:", Action::Add);
     rule.action = Action::Code;
@@ -377,6 +387,10 @@ public:
         case Action::Fill:
             if (buf_) std::memset(buf_, 'X', std::min(static_cast<std::size_t>(rule->value), buf_size_));
             result = 0;
+            return true;
+        case Action::FillFail:
+            if (buf_) std::memset(buf_, 'X', std::min(static_cast<std::size_t>(rule->value), buf_size_));
+            result = rule->code;
             return true;
         case Action::Count:
             if (!count_) return false;

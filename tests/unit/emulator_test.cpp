@@ -562,6 +562,28 @@ TEST_F(Faults, UntouchedAndFill) {
     EXPECT_EQ(stored(1, "lot").count(5), 0u);
 }
 
+TEST_F(Faults, FillFailLeavesBytesAndReturnsTheCode) {
+    seed(1, "lot", 0, "real");
+    plan("lotr#1=fillfail:10:8;lotr#2=fillfail:0:-1;mermr=fillfail:5000:3;famr=fillfail:4;cmdr=fillfail:x:8");
+    connected();
+    std::vector<char> buf(4200, 'Q');
+    EXPECT_EQ(fn<Down5>("lotr")(T, 1, 0, 0, buf.data()), 8);
+    EXPECT_EQ(std::string(buf.data(), 12), "XXXXXXXXXXQQ");  // no terminating zero
+    std::fill(buf.begin(), buf.end(), 'Q');
+    EXPECT_EQ(fn<Down5>("lotr")(T, 1, 0, 0, buf.data()), -1);
+    EXPECT_EQ(std::string(buf.data(), 4), "QQQQ");  // nothing filled, the code still returned
+    EXPECT_EQ(fn<Down5>("lotr")(T, 1, 0, 0, buf.data()), 0);
+    EXPECT_STREQ(buf.data(), "real");
+    std::fill(buf.begin(), buf.end(), 'Q');
+    EXPECT_EQ(fn<Down5>("mermr")(T, 1, 0, 0, buf.data()), 3);
+    EXPECT_EQ(std::count(buf.begin(), buf.end(), 'X'), 1024);  // never past mermr's buffer
+    int rc = 0;
+    down("famr", T, 1, 0, &rc);  // a rule without its code is ignored
+    EXPECT_EQ(rc, 8);            // and the call answered as usual: nothing stored
+    down("cmdr", T, 1, 0, &rc);
+    EXPECT_EQ(rc, 8);
+}
+
 TEST_F(Faults, CountReportsWithoutTheStore) {
     plan("NLinVolcToRead#1=count:4;NLinVolcToRead#2=count:6");
     connected();
