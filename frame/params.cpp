@@ -160,6 +160,18 @@ int read_or_create(char* text) {
 
 }  // namespace
 
+int parse_gateway_parameters(const char* data, std::size_t size, GatewayParams& p,
+                             AddIPRelTableEntryFn add_entry) {
+    // The text as a read leaves it: what fits the read, zero-filled behind.
+    static char text[kTextSize];
+    std::memset(text, 0, sizeof text);
+    if (size > 0) std::memcpy(text, data, size < kReadLimit ? size : kReadLimit);
+    upper_case(text);
+    read_scalars(text, p);
+    if (add_entry == nullptr) return kFunctionLoad;
+    return register_table(text, p, add_entry);
+}
+
 #if !defined(QK_EARLIER_READER)
 
 int read_gateway_parameters(GatewayParams& p) {
@@ -175,12 +187,9 @@ int read_gateway_parameters(GatewayParams& p) {
 
     static char text[kTextSize];
     if (const int rc = read_or_create(text)) return rc;
-    read_scalars(text, p);
-
     auto add_entry = reinterpret_cast<AddIPRelTableEntryFn>(
         platform::find_symbol(run.library, "AddIPRelTableEntry"));
-    if (add_entry == nullptr) return kFunctionLoad;
-    return register_table(text, p, add_entry);
+    return parse_gateway_parameters(text, sizeof text, p, add_entry);
 }
 
 #else
@@ -205,9 +214,7 @@ int read_gateway_parameters(GatewayParams& p) {
         // file read, once the table is registered.
         if (rc == kIniClose) close_rc = kIniClose;
     }
-    upper_case(text);
-    read_scalars(text, p);
-    int rc = register_table(text, p, run.add_entry);
+    int rc = parse_gateway_parameters(text, sizeof text, p, run.add_entry);
     // Closed on every way out; a table error is the code that counts.
     if (f != nullptr && !platform::close_file(f) && rc == 0) rc = kIniClose;
     return rc != 0 ? rc : close_rc;
