@@ -49,8 +49,10 @@ std::size_t compact_line(const unsigned char* in, std::size_t in_size, unsigned 
     constexpr std::size_t kKept = 8;
     if (out_size <= kKept) return 0;
     const std::size_t head = in_size < kKept ? in_size : kKept;
-    std::memcpy(out, in, head);
-    const void* zero = std::memchr(in, 0, in_size);
+    // An empty line may come without any buffer at all: nothing to copy or
+    // search then.
+    if (head > 0) std::memcpy(out, in, head);
+    const void* zero = in_size > 0 ? std::memchr(in, 0, in_size) : nullptr;
     const std::size_t text = zero ? static_cast<std::size_t>(static_cast<const unsigned char*>(zero) - in)
                                   : in_size;
     std::size_t o = kKept;
