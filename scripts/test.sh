@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the debug build, the same tests
-# under AddressSanitizer + UndefinedBehaviorSanitizer, and the 32-bit Windows
-# cross build.
+# under AddressSanitizer + UndefinedBehaviorSanitizer, a short run of every
+# fuzz target, and the 32-bit Windows cross build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -23,6 +23,12 @@ cmake --preset sanitize -DQK_WERROR="$werror" >/dev/null
 cmake --build --preset sanitize -j "$jobs"
 ASAN_OPTIONS=detect_leaks=0:halt_on_error=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
   ctest --preset sanitize -j "$jobs"
+
+step "fuzz targets (libFuzzer, clang): seed corpora replayed, then a short run of each"
+cmake --preset fuzz -DQK_WERROR="$werror" >/dev/null
+cmake --build --preset fuzz --target qk_fuzz -j "$jobs"
+ctest --test-dir build/fuzz -R '^fuzz_corpus_' --output-on-failure
+bash scripts/fuzz.sh --smoke
 
 step "32-bit Windows cross build"
 cmake --preset windows -DQK_WERROR="$werror" >/dev/null
