@@ -16,6 +16,9 @@
  *                     returns -1 (EIO)
  *   dlclose:TEXT      dlclose of a library whose path contains TEXT leaves
  *                     it loaded and returns non-zero
+ *   dlopen:TEXT       dlopen of a library whose name contains TEXT fails
+ *                     (the loader opens its files itself, out of reach of
+ *                     the open rule)
  *
  * Example: QK_FAULTS="close:QKLOTR.ASC;dlclose:libPortalLib.so".
  * Descriptors are followed from the open call that made them (and through
@@ -34,7 +37,7 @@
 #include <sys/types.h>
 #include <unistd.h>
 
-enum { OP_OPEN, OP_READ, OP_WRITE, OP_WRITE_SHORT, OP_CLOSE, OP_DLCLOSE };
+enum { OP_OPEN, OP_READ, OP_WRITE, OP_WRITE_SHORT, OP_CLOSE, OP_DLCLOSE, OP_DLOPEN };
 
 #define MAX_RULES 32
 #define MAX_TEXT 256
@@ -55,7 +58,8 @@ static void parse_rules(void) {
         const char* name;
         int op;
     } ops[] = {{"open", OP_OPEN},         {"read", OP_READ},   {"write", OP_WRITE},
-               {"write-short", OP_WRITE_SHORT}, {"close", OP_CLOSE}, {"dlclose", OP_DLCLOSE}};
+               {"write-short", OP_WRITE_SHORT}, {"close", OP_CLOSE}, {"dlclose", OP_DLCLOSE},
+               {"dlopen", OP_DLOPEN}};
     rule_count = 0;
     const char* s = getenv("QK_FAULTS");
     if (s == NULL) return;
@@ -127,6 +131,7 @@ typedef ssize_t (*read_fn)(int, void*, size_t);
 typedef ssize_t (*write_fn)(int, const void*, size_t);
 typedef int (*close_fn)(int);
 typedef int (*dlclose_fn)(void*);
+typedef void* (*dlopen_fn)(const char*, int);
 
 static int after_open(int fd, const char* path) {
     if (fd >= 0) remember(fd, path);
@@ -264,4 +269,10 @@ int dlclose(void* handle) {
     }
     REAL(dlclose, dlclose_fn);
     return real_dlclose(handle);
+}
+
+void* dlopen(const char* file, int flags) {
+    if (file != NULL && rule_hits(OP_DLOPEN, file)) return NULL;
+    REAL(dlopen, dlopen_fn);
+    return real_dlopen(file, flags);
 }
