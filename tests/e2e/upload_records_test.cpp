@@ -346,7 +346,7 @@ TEST_P(UploadRecords, AFailingReadEndsTheUpload) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Members, UploadRecords, ::testing::ValuesIn(kMembers),
-                         [](const ::testing::TestParamInfo<Member>& info) { return std::string(info.param.tool); });
+                         [](const ::testing::TestParamInfo<Member>& p) { return std::string(p.param.tool); });
 
 }  // namespace
 }  // namespace e2e
