@@ -500,9 +500,87 @@ int clear_kinds(int type, int number, std::initializer_list<const char*> kinds) 
     return 0;
 }
 
+// Benchmark mode, PORTALLIB_SYNTHETIC_RECORDS=N (N from 1 to 4095): once the
+// connection is open, every record download returns at once an N-byte text
+// made for the call, without journal, fault plan, addressing or store, so that
+// a timing of a download measures the tool. The text is the line header of
+// the call (type letter, number in two digits, index in seven), the digits 0
+// to 9 repeated, and CR LF, cut to N bytes and to the buffer.
+struct Synthetic {
+    int state = -1;        // -1: setting not read yet; 0: off; 1: on
+    std::size_t size = 0;  // N
+    bool made = false;     // text holds the text of made_type, made_number
+    int made_type = 0, made_number = 0;
+    std::size_t digits_at = 0;  // where the seven index digits begin
+    long long last_index = -1;  // the index whose digits the text holds
+    char text[kRecordBuffer];
+};
+Synthetic g_synthetic;
+
+// Reads the setting (first call) and makes the text for a new destination:
+// the rare part, kept out of the per-call path.
+[[gnu::noinline]] void prepare_synthetic(int type, int number) {
+    Synthetic& s = g_synthetic;
+    if (s.state < 0) {
+        s.state = 0;
+        const char* v = std::getenv("PORTALLIB_SYNTHETIC_RECORDS");
+        if (v == nullptr || *v == '\0') return;
+        char* end = nullptr;
+        const long n = std::strtol(v, &end, 10);
+        if (*end != '\0' || n < 1 || n > static_cast<long>(kRecordBuffer) - 1) return;
+        s.size = static_cast<std::size_t>(n);
+        s.state = 1;
+    }
+    if (s.state == 0 || (s.made && s.made_type == type && s.made_number == number)) return;
+    const unsigned char letter = static_cast<unsigned char>(type);
+    const int head = std::snprintf(s.text, sizeof s.text, "%c %02d 0000000 ",
+                                   letter >= 0x20 && letter <= 0x7e ? letter : '?', number);
+    s.digits_at = static_cast<std::size_t>(head) - 8;
+    std::size_t k = static_cast<std::size_t>(head);
+    for (char digit = '0'; k + 2 < s.size; ++k, digit = digit == '9' ? '0' : static_cast<char>(digit + 1))
+        s.text[k] = digit;
+    if (k < s.size) s.text[k++] = '\r';
+    if (k < s.size) s.text[k++] = '\n';
+    s.made = true;
+    s.made_type = type;
+    s.made_number = number;
+    s.last_index = -1;
+}
+
+// A plain call of the C library's copy: expanded inline (as a string move
+// instruction) it is slower for the short texts of the synthetic mode.
+[[gnu::noinline]] void copy_bytes(char* to, const char* from, std::size_t n) { std::memcpy(to, from, n); }
+
+// True when the synthetic mode answered the call (result 0, buffer filled).
+inline bool synthetic_record(int type, int number, int index, char* buf, std::size_t cap) {
+    Synthetic& s = g_synthetic;
+    if (s.state == 0 || !g_emu.connected || buf == nullptr) return false;
+    if (s.state < 0 || !s.made || s.made_type != type || s.made_number != number) {
+        prepare_synthetic(type, number);
+        if (s.state == 0) return false;
+    }
+    // The seven digits of the index (of its magnitude, when it is negative;
+    // the lowest seven of a larger one), kept in the text whatever its size.
+    // The next index of a run only carries through the digits that change.
+    char* const digits = s.text + s.digits_at;
+    if (index >= 0 && index == s.last_index + 1 && index % 10000000 != 0) {
+        char* d = digits + 7;
+        while (*--d == '9') *d = '0';
+        ++*d;
+    } else {
+        unsigned int rest = static_cast<unsigned int>(index < 0 ? -static_cast<long long>(index) : index);
+        for (int k = 7; k-- > 0; rest /= 10) digits[k] = static_cast<char>('0' + rest % 10);
+    }
+    s.last_index = index;
+    const std::size_t n = s.size < cap ? s.size : cap;
+    copy_bytes(buf, s.text, n);
+    buf[n] = '\0';
+    return true;
+}
+
 // Record download: f(type, number, i, i, buf).
-int download(const char* name, const char* kind, int type, int number, int first, int last, char* buf,
-             std::size_t size = kRecordBuffer) {
+[[gnu::noinline]] int download_stored(const char* name, const char* kind, int type, int number, int first, int last,
+                                      char* buf, std::size_t size) {
     return guarded([&] {
         Call c(name);
         c.dest(type, number).num(first).num(last).buf(buf, size);
@@ -511,6 +589,12 @@ int download(const char* name, const char* kind, int type, int number, int first
         if (!g_emu.connected) return kNoConnection;
         return read_record(type, number, kind, first, buf, size - 1);
     });
+}
+
+int download(const char* name, const char* kind, int type, int number, int first, int last, char* buf,
+             std::size_t size = kRecordBuffer) {
+    if (synthetic_record(type, number, first, buf, size - 1)) return 0;
+    return download_stored(name, kind, type, number, first, last, buf, size);
 }
 
 // Benchmark mode, PORTALLIB_ACCEPT_ALL=1: once the connection is open, every
@@ -539,6 +623,7 @@ int upload(const char* name, const char* kind, int type, int number, int first, 
 
 // Fixed-size download with four arguments: f(type, number, i, buf).
 int download4(const char* name, const char* kind, int type, int number, int index, char* buf) {
+    if (synthetic_record(type, number, index, buf, kRecordBuffer - 1)) return 0;
     return guarded([&] {
         Call c(name);
         c.dest(type, number).num(index).buf(buf, kRecordBuffer);
@@ -810,6 +895,7 @@ PORTALLIB_DOWNLOAD(famfiltr, "famfilt", kRecordBuffer)
 
 #ifndef PORTALLIB_OMIT_plr
 PORTALLIB_API int QK_STDCALL plr(int type, int number, int first, int last, char* buf, int zero) {
+    if (synthetic_record(type, number, first, buf, kRecordBuffer - 1)) return 0;
     return guarded([&] {
         Call c("plr");
         c.dest(type, number).num(first).num(last).buf(buf, kRecordBuffer).num(zero);
@@ -827,6 +913,7 @@ const char* const kBobKinds[4] = {"bob0", "bob1", "bob2", "bob3"};
 
 #ifndef PORTALLIB_OMIT_bobr
 PORTALLIB_API int QK_STDCALL bobr(int type, int number, int first, int last, char* buf, int selector) {
+    if (synthetic_record(type, number, first, buf, kRecordBuffer - 1)) return 0;
     return guarded([&] {
         Call c("bobr");
         c.dest(type, number).num(first).num(last).buf(buf, kRecordBuffer).num(selector);
