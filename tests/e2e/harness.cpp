@@ -37,6 +37,18 @@ fs::path bin_dir() { return env_or("QK_E2E_BIN_DIR", QK_BIN_DIR); }
 
 std::string exe_name(const std::string& tool) { return tool + env_or("QK_E2E_EXE_SUFFIX", ""); }
 
+bool windows_build() { return env_or("QK_E2E_EXE_SUFFIX", "") == ".exe"; }
+
+std::string from_text_mode(const std::string& bytes) {
+    std::string out;
+    out.reserve(bytes.size());
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') continue;
+        out += bytes[i];
+    }
+    return out;
+}
+
 std::string crlf(const std::string& lf_text) {
     std::string out;
     for (char c : lf_text) {
@@ -138,6 +150,11 @@ Result Scratch::run(const std::string& tool, const std::vector<std::string>& arg
     int status = 0;
     waitpid(pid, &status, 0);
     r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    if (windows_build()) {
+        // The Windows console streams are in the C runtime's text mode.
+        r.out = from_text_mode(r.out);
+        r.err = from_text_mode(r.err);
+    }
     return r;
 }
 

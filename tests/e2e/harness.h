@@ -73,6 +73,13 @@ public:
 
 fs::path bin_dir();
 std::string exe_name(const std::string& tool);
+// Whether the tools under test are the Windows build (run through a launcher
+// such as Wine): QK_E2E_EXE_SUFFIX is ".exe".
+bool windows_build();
+// Undoes the C runtime's text mode on output: each "\r\n" back to "\n". The
+// Windows build writes every "\n" of its console as "\r\n"; Scratch::run
+// gives the tests the console as written on other platforms.
+std::string from_text_mode(const std::string& bytes);
 
 // "S 01 003 ..." style line header helpers are not needed: tests write bytes.
 std::string crlf(const std::string& lf_text);
