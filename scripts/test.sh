@@ -34,6 +34,9 @@ step "32-bit Windows cross build"
 cmake --preset windows -DQK_WERROR="$werror" >/dev/null
 cmake --build --preset windows -j "$jobs"
 
+step "end-to-end tests of the Windows build under Wine"
+QK_JOBS="$jobs" QK_WERROR="$werror" bash scripts/test-windows.sh
+
 step "packages: Windows .zip and Linux .tar.gz (tools and emulator components)"
 (cd build/windows && cpack >/dev/null)
 (cd build/dev && cpack >/dev/null)
