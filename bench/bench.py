@@ -312,8 +312,8 @@ def bench_network(bin_dir, root, runs, rep):
             "< 1.2", t / b < 1.2)
     mem = peaks(runs, [("empty", None, tool, empty, env), ("full", None, tool, full, env)])
     rep.notes.append(
-        "Network: %d store files of %d records (%s each) in the full state folder; peak memory %s full, %s empty."
-        % (scales, records, mb(os.path.getsize(first) / 1024), mb(mem["full"]), mb(mem["empty"])))
+        "Network: %d store files of %s records (%s each) in the full state folder; peak memory %s full, %s empty."
+        % (scales, "{:,}".format(records), mb(os.path.getsize(first) / 1024), mb(mem["full"]), mb(mem["empty"])))
 
 
 # ---- report -----------------------------------------------------------------
@@ -370,7 +370,7 @@ ratios are what the targets are about.
 
 ## Machine
 
-{table(("", ""), mach)}
+{table(("Item", "Value"), mach)}
 
 ## What is run
 
