@@ -122,8 +122,14 @@ bool key_waiting() {
     if (g_input == Input::pipe) {
         DWORD avail = 0;
         if (!PeekNamedPipe(g_in, nullptr, 0, nullptr, &avail, nullptr)) {
-            g_ended = true;  // the writer has gone
-            return false;
+            if (GetLastError() == ERROR_BROKEN_PIPE) {
+                g_ended = true;  // the writer has gone
+                return false;
+            }
+            // A pipe that cannot be looked into (Wine's view of a POSIX
+            // pipe): read it byte by byte like a file.
+            g_input = Input::file;
+            return fetch_byte();
         }
         if (avail == 0) return false;
     }
