@@ -186,6 +186,16 @@ const std::regex kIsoTime(R"(\d{4}-\d{2}-\d{2}T\d{2}:\d{2}:\d{2}\.\d{3})");
 // ---- The fixture ------------------------------------------------------------------
 
 class Qkrun : public Scratch {
+protected:
+    void SetUp() override {
+        Scratch::SetUp();
+        // These tests use POSIX shell scripts as stand-in tools and compare
+        // qkrun's console bytes, which it writes untranslated; under Wine the
+        // harness folds CR LF on the console. The log reading itself is
+        // covered by the unit tests on every build.
+        if (windows_build()) GTEST_SKIP() << "qkrun end-to-end tests run on the native build";
+    }
+
 public:
     Result qkrun(const std::vector<std::string>& args, const std::map<std::string, std::string>& env = {},
                  const fs::path& exe_dir = {}) {

@@ -50,7 +50,9 @@ protected:
         lib = dlopen(PORTALLIB_PATH, RTLD_NOW | RTLD_LOCAL);
         ASSERT_NE(lib, nullptr) << dlerror();
         ASSERT_EQ(fn<int(int, int, int, const char*)>("AddIPRelTableEntry")(0, 0, 1, "127.0.0.1"), 0);
-        if (open) ASSERT_EQ(fn<int(const char*, int, int, int)>("opensocket")("127.0.0.1", 2003, 2003, 12), 0);
+        if (open) {
+            ASSERT_EQ(fn<int(const char*, int, int, int)>("opensocket")("127.0.0.1", 2003, 2003, 12), 0);
+        }
     }
     template <class F>
     F* fn(const char* name) {
