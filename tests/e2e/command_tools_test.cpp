@@ -9,13 +9,6 @@
 namespace e2e {
 namespace {
 
-using Lines = std::vector<std::string>;
-
-const Lines kTestTable = {
-    R"(AddIPRelTableEntry 0 0 1 "127.0.0.10")",
-    R"(AddIPRelTableEntry 1 1 1 "127.0.0.11")",
-    R"(AddIPRelTableEntry 2 1 0 "127.0.0.12")",
-};
 const std::string kOpen = R"(opensocket "127.0.0.1" 2003 2003 12)";
 
 struct Row {

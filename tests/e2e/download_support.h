@@ -8,8 +8,6 @@
 
 namespace e2e::download {
 
-using Lines = std::vector<std::string>;
-
 // AddIPRelTableEntry calls of the test parameter file.
 inline Lines table_calls() {
     return {

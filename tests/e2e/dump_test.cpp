@@ -10,19 +10,6 @@
 namespace e2e {
 namespace {
 
-using Lines = std::vector<std::string>;
-
-const Lines kTestTable = {
-    R"(AddIPRelTableEntry 0 0 1 "127.0.0.10")",
-    R"(AddIPRelTableEntry 1 1 1 "127.0.0.11")",
-    R"(AddIPRelTableEntry 2 1 0 "127.0.0.12")",
-};
-
-Lines concat(Lines a, const Lines& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
-
 // Journal of a run that reads the given addresses of S 0.
 Lines dump_journal(const std::vector<long long>& addresses) {
     Lines j = concat(kTestTable, {"settimeouts 2000 4 -1 2", R"(opensocket "127.0.0.1" 2003 2003 20)"});

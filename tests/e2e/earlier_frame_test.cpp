@@ -9,8 +9,6 @@
 namespace e2e {
 namespace {
 
-using Lines = std::vector<std::string>;
-
 const std::string kEarlierDefault =
     "IP_DESTI=192.168.2.5\r\nPORT_DESTI=2003\r\nPORT_LOCAL=2003\r\nREINTENTS=2\r\nTIMEOUT=2\r\n"
     "DISPLAY=1\r\nDEBUG=0\r\nSIZE_BUFF_BALANZA=1024\r\n[TABLE]\r\nNUM_ENTRIES=1\r\n"

@@ -17,7 +17,6 @@
 namespace e2e {
 namespace {
 
-using Lines = std::vector<std::string>;
 namespace fs = std::filesystem;
 
 const std::string kNoLog = "Unable to open error file!\n";
@@ -70,17 +69,7 @@ protected:
     }
 };
 
-const Lines kTestTable = {
-    R"(AddIPRelTableEntry 0 0 1 "127.0.0.10")",
-    R"(AddIPRelTableEntry 1 1 1 "127.0.0.11")",
-    R"(AddIPRelTableEntry 2 1 0 "127.0.0.12")",
-};
 const Lines kOpen = {"settimeouts 2000 4 -1 2", R"(opensocket "127.0.0.1" 2003 2003 12)"};
-
-Lines concat(Lines a, const Lines& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
 
 const std::string kRecords = "S 00 000 lot\r\nS 00 001 lot\r\nS 00 002 lot\r\nS 00 003 lot\r\nS 00 004 lot\r\n";
 

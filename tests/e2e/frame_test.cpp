@@ -7,19 +7,6 @@
 namespace e2e {
 namespace {
 
-using Lines = std::vector<std::string>;
-
-const Lines kTestTable = {
-    R"(AddIPRelTableEntry 0 0 1 "127.0.0.10")",
-    R"(AddIPRelTableEntry 1 1 1 "127.0.0.11")",
-    R"(AddIPRelTableEntry 2 1 0 "127.0.0.12")",
-};
-
-Lines concat(Lines a, const Lines& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
-
 std::string line(const std::string& code_and_text) { return "QKLOTR|T|" + code_and_text + "\r\n"; }
 
 class Frame : public Scratch {};

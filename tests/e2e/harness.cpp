@@ -33,6 +33,17 @@ std::vector<std::string> split_words(const std::string& s) {
 
 }  // namespace
 
+const Lines kTestTable = {
+    R"(AddIPRelTableEntry 0 0 1 "127.0.0.10")",
+    R"(AddIPRelTableEntry 1 1 1 "127.0.0.11")",
+    R"(AddIPRelTableEntry 2 1 0 "127.0.0.12")",
+};
+
+Lines concat(Lines a, const Lines& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
 fs::path bin_dir() { return env_or("QK_E2E_BIN_DIR", QK_BIN_DIR); }
 
 std::string exe_name(const std::string& tool) { return tool + env_or("QK_E2E_EXE_SUFFIX", ""); }

@@ -15,6 +15,13 @@ namespace e2e {
 
 namespace fs = std::filesystem;
 
+using Lines = std::vector<std::string>;
+
+// The journal lines with which every tool registers test_pargat()'s table.
+extern const Lines kTestTable;
+// a followed by b.
+Lines concat(Lines a, const Lines& b);
+
 struct Result {
     int status = -1;   // exit status; -1 when the process did not exit normally
     std::string out;   // standard output, bytes as written

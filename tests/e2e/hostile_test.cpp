@@ -18,7 +18,6 @@
 namespace e2e {
 namespace {
 
-using Lines = std::vector<std::string>;
 namespace fs = std::filesystem;
 
 std::string line(const std::string& tool, const std::string& code_and_text) {

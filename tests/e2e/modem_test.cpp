@@ -11,8 +11,6 @@
 namespace e2e {
 namespace {
 
-using Lines = std::vector<std::string>;
-
 class Modem : public Scratch {
 protected:
     void reset(int display) {

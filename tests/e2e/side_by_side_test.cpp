@@ -24,8 +24,6 @@ namespace e2e {
 namespace {
 
 namespace fs = std::filesystem;
-using Lines = std::vector<std::string>;
-
 struct Launch {
     fs::path exe;
     Lines args;

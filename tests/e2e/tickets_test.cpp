@@ -10,8 +10,6 @@
 namespace e2e {
 namespace {
 
-using Lines = std::vector<std::string>;
-
 struct TicketTool {
     const char* name;
     const char* function;
@@ -24,11 +22,6 @@ const TicketTool kTools[] = {
     {"QKTOTIKT", "totikt", 151, true},
 };
 
-const Lines kTestTable = {
-    R"(AddIPRelTableEntry 0 0 1 "127.0.0.10")",
-    R"(AddIPRelTableEntry 1 1 1 "127.0.0.11")",
-    R"(AddIPRelTableEntry 2 1 0 "127.0.0.12")",
-};
 // The journal up to the opening of the connection.
 Lines concat_head() {
     Lines j = kTestTable;

@@ -9,8 +9,6 @@
 namespace e2e {
 namespace {
 
-using Lines = std::vector<std::string>;
-
 struct FileTool {
     const char* name;
     const char* function;
@@ -31,20 +29,10 @@ const FileTool kTools[] = {
     {"QKLABELW", "labelw", "label", false, true, 30, "QKLABELW.BIN", false, true},
 };
 
-const Lines kTestTable = {
-    R"(AddIPRelTableEntry 0 0 1 "127.0.0.10")",
-    R"(AddIPRelTableEntry 1 1 1 "127.0.0.11")",
-    R"(AddIPRelTableEntry 2 1 0 "127.0.0.12")",
-};
 const std::string kOpen = R"(opensocket "127.0.0.1" 2003 2003 12)";
 
 // Bytes no text handling would leave alone: zero, CR, LF, CR LF, 0x1A, 0xFF.
 const std::string kImage = std::string("BM\0\0\r\n\n\r\x1a\xff\x80 image", 18);
-
-Lines concat(Lines a, const Lines& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
 
 std::string log_line(const FileTool& t, const std::string& code_and_text) {
     return std::string(t.name) + "|T|" + code_and_text + "\r\n";

@@ -11,8 +11,6 @@
 namespace e2e {
 namespace {
 
-using Lines = std::vector<std::string>;
-
 class UploadIngredients : public Scratch {
 protected:
     Lines calls() const { return journal_without({"AddIPRelTableEntry", "settimeouts", "opensocket", "setdebug"}); }

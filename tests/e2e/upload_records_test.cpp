@@ -11,8 +11,6 @@
 namespace e2e {
 namespace {
 
-using Lines = std::vector<std::string>;
-
 enum class Form { Five, Four, Six };
 enum class Loop { Standard, ReadToEnd, EchoAfterSend };
 
