@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "qk/frame.h"
+#include "qk/log_texts.h"
 
 namespace qk {
 namespace {
@@ -18,35 +19,9 @@ namespace {
 #if !defined(QK_FRAME_EARLIER)
 
 constexpr char kLogName[] = "ordenes.err";
-constexpr char kGenericText[] = "Number Error: %02d\n";
+constexpr const char* kGenericText = log_texts::kCurrentGeneric;
 
-const char* table_text(int code) {
-    switch (code) {
-        case -1: return "Dll error: Socket error.Unable to send (SOCKET_ERROR, -1)\n";
-        case 0: return "";
-        case 3: return "Dll error: timeout (timeout,3)\n";
-        case 8: return "Dll error: not valid register (ERROR_CMD_NACK, 8)\n";
-        case 9: return "Dll error: not valid command byte (ERROR_CMD_NOVALID, 9)\n";
-        case 14: return "Dll error: unable to bloq(ERROR_BLOQ_NOVALID, 14)\n";
-        case 21: return "Dll error: not valid destination (ERROR_DEST_NOVALID, 21)\n";
-        case 27: return "Application closed by the user\n";
-        case 30: return "Dll error: Unable to match IP(NO_IPDEST_REL, 30)\n";
-        case 42: return "Unable to close pargat.ini\n";
-        case 43: return "Unable load PORTALLIB.DLL\n";
-        case 44: return "Unable to load function\n";
-        case 46: return "Unable to open port\n";
-        case 47: return "Unable to close file\n";
-        case 48: return "Can\xB4t open file function\n";
-        case 49: return "Unable to unload dll\n";
-        case 50: return "Incorrect table format\n";
-        case 51: return "Incorrect number of entries\n";
-        case 52: return "too much terminals\n";
-        case 53: return "the table entry could not be added\n";
-        case 55: return "Unable to find PARGAT.INI\n";
-        case 56: return "Unable to write in file pargat.ini\n";
-        default: return nullptr;
-    }
-}
+const char* table_text(int code) { return log_texts::find(log_texts::kCurrent, code); }
 
 int write_head(char* line, std::size_t size, int code, const char* tool_name) {
     if (code == 0) return 0;
@@ -63,28 +38,9 @@ void report_unopened_log() { std::printf("Unable to open error file!\n"); }
 // The modem tool's log: English texts, a head with the fixed name QINIMODEM
 // for every non-zero code.
 constexpr char kLogName[] = "ORDENES.ERR";
-constexpr char kGenericText[] = "Number Error: %02d\n";
+constexpr const char* kGenericText = log_texts::kModemGeneric;
 
-const char* table_text(int code) {
-    switch (code) {
-        case 0: return "";
-        case 27: return "Error 4. Close User\n";
-        case 40: return "File PARGAT.INI not exist\n";
-        case 41: return "File ORDERNES.SCR.scr not exist\n";
-        case 42: return "Not Close file Pargat.ini\n";
-        case 43: return "Unable load PORTALLIB.DLL\n";
-        case 44: return "Unable load Function\n";
-        case 45: return "Not Find file Pargat.ini\n";
-        case 46: return "Not Close Port\n";
-        case 48: return "Can\xB4t open file function\n";
-        case 49: return "Can\xB4t free dll\n";
-        case 50: return "Incorrect table format\n";
-        case 51: return "Incorrect number of entries\n";
-        case 52: return "too much terminals\n";
-        case 53: return "the entry could not be added\n";
-        default: return nullptr;
-    }
-}
+const char* table_text(int code) { return log_texts::find(log_texts::kModem, code); }
 
 int write_head(char* line, std::size_t size, int code, const char*) {
     if (code == 0) return 0;
@@ -100,30 +56,9 @@ void report_unopened_log() {}
 // The password tool's log: Spanish texts, a head without any name for every
 // code, 0 included.
 constexpr char kLogName[] = "ORDENES.ERR";
-constexpr char kGenericText[] = "Numero de error: %02d\n";
+constexpr const char* kGenericText = log_texts::kPassGeneric;
 
-const char* table_text(int code) {
-    switch (code) {
-        case 27: return "Error 4. Cancelado por el usuario\n";
-        case 37: return "Destino no es correcto\n";
-        case 38: return "Numero Destino no es correcto\n";
-        case 39: return "Inicio Registro o Final Registro no correcto\n";
-        case 40: return "Fichero PARGAT.INI no existe\n";
-        case 41: return "Fichero ORDERNES.SCR.scr no existe\n";
-        case 42: return "No puede cerrar el fichero pargat.ini\n";
-        case 43: return "No puede cargar PORTALLIB.DLL\n";
-        case 44: return "No puede cargar la funci\xF3n\n";
-        case 45: return "No encuentra el fichero pargat.ini\n";
-        case 46: return "Puerto no Cerrado\n";
-        case 48: return "No puede abrir el fichero\n";
-        case 49: return "No puede liberar la dll\n";
-        case 50: return "Incorrect table format\n";
-        case 51: return "Incorrect number of entries\n";
-        case 52: return "too much terminals\n";
-        case 53: return "the entry could not be added\n";
-        default: return nullptr;
-    }
-}
+const char* table_text(int code) { return log_texts::find(log_texts::kPass, code); }
 
 int write_head(char* line, std::size_t size, int, const char*) {
     const platform::LocalTime t = platform::local_time();

@@ -1,5 +1,7 @@
 #include "runlog.h"
 
+#include "qk/log_texts.h"
+
 #include <cstdio>
 
 namespace qkrun {
@@ -83,50 +85,6 @@ std::string_view without_line_end(std::string_view line) {
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     return line;
 }
-
-struct Message {
-    int code;
-    std::string_view text;  // without its line feed
-};
-
-// The modem tool's own texts (code 0 has the empty text and no line).
-constexpr Message kModemTexts[] = {
-    {27, "Error 4. Close User"},
-    {40, "File PARGAT.INI not exist"},
-    {41, "File ORDERNES.SCR.scr not exist"},
-    {42, "Not Close file Pargat.ini"},
-    {43, "Unable load PORTALLIB.DLL"},
-    {44, "Unable load Function"},
-    {45, "Not Find file Pargat.ini"},
-    {46, "Not Close Port"},
-    {48, "Can\xB4t open file function"},
-    {49, "Can\xB4t free dll"},
-    {50, "Incorrect table format"},
-    {51, "Incorrect number of entries"},
-    {52, "too much terminals"},
-    {53, "the entry could not be added"},
-};
-
-// The password tool's own texts.
-constexpr Message kPassTexts[] = {
-    {27, "Error 4. Cancelado por el usuario"},
-    {37, "Destino no es correcto"},
-    {38, "Numero Destino no es correcto"},
-    {39, "Inicio Registro o Final Registro no correcto"},
-    {40, "Fichero PARGAT.INI no existe"},
-    {41, "Fichero ORDERNES.SCR.scr no existe"},
-    {42, "No puede cerrar el fichero pargat.ini"},
-    {43, "No puede cargar PORTALLIB.DLL"},
-    {44, "No puede cargar la funci\xF3n"},
-    {45, "No encuentra el fichero pargat.ini"},
-    {46, "Puerto no Cerrado"},
-    {48, "No puede abrir el fichero"},
-    {49, "No puede liberar la dll"},
-    {50, "Incorrect table format"},
-    {51, "Incorrect number of entries"},
-    {52, "too much terminals"},
-    {53, "the entry could not be added"},
-};
 
 // The code of a generic text "<prefix><code>" (the code as "%02d" writes it).
 std::optional<int> generic_code(std::string_view text, std::string_view prefix) {
@@ -218,13 +176,13 @@ std::optional<int> code_from_text(LogForm form, std::string_view text) {
     switch (form) {
         case LogForm::current: return std::nullopt;
         case LogForm::modem:
-            for (const Message& m : kModemTexts) {
-                if (m.text == text) return m.code;
+            for (const auto& m : qk::log_texts::kModem) {
+                if (without_line_end(m.text) == text && m.code != 0) return m.code;
             }
             return generic_code(text, "Number Error: ");
         case LogForm::pass:
-            for (const Message& m : kPassTexts) {
-                if (m.text == text) return m.code;
+            for (const auto& m : qk::log_texts::kPass) {
+                if (without_line_end(m.text) == text) return m.code;
             }
             return generic_code(text, "Numero de error: ");
     }
