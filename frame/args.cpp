@@ -55,6 +55,15 @@ void default_file_name(const char* extension) {
     std::snprintf(run.file_name, sizeof run.file_name, "%s%s", qk_tool.name, extension);
 }
 
+void range_defaults(int last_index, const char* extension) {
+    run.dest_type = 'S';
+    run.dest_number = 0;
+    run.first_index = 0;
+    run.last_index = last_index;
+    default_file_name(extension);
+    std::memset(run.record, 0, sizeof run.record);
+}
+
 bool escape_pressed() {
     if (platform::key_waiting()) run.last_key = platform::read_key();
     return run.last_key == kEscape;

@@ -93,11 +93,7 @@ void store_record(platform::File* f, const char* buf, std::size_t size, bool new
 }
 
 void fixed_defaults() {
-    run.dest_type = 'S';
-    run.dest_number = 0;
-    run.first_index = 0;
-    run.last_index = 0;
-    default_file_name(".ASC");
+    qk::range_defaults(0);
 }
 
 void fixed_arguments(const FixedMember& m, int argc, char** argv) {

@@ -86,12 +86,7 @@ Reference describe_member() {
 void range_defaults(const RangeMember& m) {
     described = &m;
     set_describer(describe_member);
-    run.dest_type = 'S';
-    run.dest_number = 0;
-    run.first_index = 0;
-    run.last_index = m.last_index;
-    default_file_name(".ASC");
-    std::memset(run.record, 0, sizeof run.record);
+    qk::range_defaults(m.last_index);
 }
 
 void range_arguments(const RangeMember& m, int argc, char** argv) {

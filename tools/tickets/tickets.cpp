@@ -145,12 +145,8 @@ void ticket_defaults(const TicketMember& m) {
 }
 
 void ticket_defaults() {
-    run.dest_type = 'S';
-    run.dest_number = 0;
-    run.first_index = 0;
-    run.last_index = 0;
+    qk::range_defaults(0);
     ticket_mode = 0;
-    default_file_name(".ASC");
 }
 
 void ticket_arguments(int argc, char** argv) {

@@ -39,12 +39,7 @@ Reference describe_family() {
 
 void ingredient_defaults() {
     set_describer(describe_family);
-    run.dest_type = 'S';
-    run.dest_number = 0;
-    run.first_index = 0;
-    run.last_index = 4;
-    default_file_name(".ASC");
-    std::memset(run.record, 0, sizeof run.record);
+    qk::range_defaults(4);
 }
 
 void ingredient_transfer() {

@@ -193,6 +193,9 @@ inline const char* argument(int argc, char** argv, int pos) {
 }
 // Sets the default data file name to the tool name plus the extension.
 void default_file_name(const char* extension);
+// The defaults every range tool starts from: section 0, records 0 to
+// last_index, the tool's name plus extension as data file, a cleared record.
+void range_defaults(int last_index, const char* extension = ".ASC");
 
 // ---- Keyboard cancel ------------------------------------------------------------------
 // Once per record: a waiting key is read into the last key; true when the last
