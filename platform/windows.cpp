@@ -235,7 +235,11 @@ int create_file_atomically(const char* name, const void* data, std::size_t size)
     if (MoveFileExA(temp.c_str(), name, 0)) return 0;
     const DWORD err = GetLastError();
     DeleteFileA(temp.c_str());
-    return (err == ERROR_ALREADY_EXISTS || err == ERROR_FILE_EXISTS) ? 0 : 55;
+    if (err != ERROR_ALREADY_EXISTS && err != ERROR_FILE_EXISTS) return 55;
+    // Another tool created the file first, unless what holds the name is not
+    // a file at all (a folder called PARGAT.INI): then the creation failed.
+    const DWORD attributes = GetFileAttributesA(name);
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY) ? 0 : 55;
 }
 
 }  // namespace qk::platform
