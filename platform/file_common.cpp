@@ -5,12 +5,17 @@
 #include <algorithm>
 #include <cstring>
 
+#include "copy_until_zero.h"
 #include "file_common.h"
 
 namespace qk::platform {
 
 File::File(detail::RawHandle h, bool writing_, bool text_)
-    : handle(h), writing(writing_), text(text_), buf(new char[detail::kFileBuffer + 1]) {}
+    : handle(h),
+      writing(writing_),
+      text(text_),
+      cap(writing_ ? detail::kWriteBuffer : detail::kReadBuffer),
+      buf(new char[cap + 1]) {}
 
 namespace detail {
 
@@ -61,7 +66,7 @@ bool fill(File* f) {
         // Text mode reads one byte further in, so that decoding in place
         // can put back a CR held over from the previous chunk.
         char* raw = f->text ? f->buf.get() + 1 : f->buf.get();
-        const long n = detail::raw_read(f->handle, raw, detail::kFileBuffer);
+        const long n = detail::raw_read(f->handle, raw, f->cap);
         if (n < 0) {
             f->read_error = true;
             f->source_done = true;
@@ -129,8 +134,8 @@ bool flush(File* f) {
 // Appends bytes to the write buffer, flushing as it fills.
 bool put(File* f, const char* p, std::size_t n) {
     while (n > 0) {
-        if (f->len == detail::kFileBuffer && !flush(f)) return false;
-        if (f->len == 0 && n >= detail::kFileBuffer) {
+        if (f->len == f->cap && !flush(f)) return false;
+        if (f->len == 0 && n >= f->cap) {
             // A large block goes straight through.
             if (!detail::raw_write_all(f->handle, p, n)) {
                 f->write_error = true;
@@ -138,7 +143,7 @@ bool put(File* f, const char* p, std::size_t n) {
             }
             return true;
         }
-        const std::size_t take = std::min(n, detail::kFileBuffer - f->len);
+        const std::size_t take = std::min(n, f->cap - f->len);
         std::memcpy(f->buf.get() + f->len, p, take);
         f->len += take;
         p += take;
@@ -174,12 +179,38 @@ std::size_t write_file(File* f, const void* data, std::size_t size) {
     const char* p = static_cast<const char*>(data);
     if (f->text) return write_text(f, p, size);
     // A short write that fits the buffer (the usual record) is one copy.
-    if (size < detail::kFileBuffer - f->len) {
+    if (size < f->cap - f->len) {
         std::memcpy(f->buf.get() + f->len, p, size);
         f->len += size;
         return size;
     }
     return put(f, p, size) ? size : 0;
+}
+
+namespace {
+
+std::size_t bound_length(const char* text, std::size_t bound) {
+    const void* zero = std::memchr(text, 0, bound);
+    return zero ? static_cast<std::size_t>(static_cast<const char*>(zero) - text) : bound;
+}
+
+}  // namespace
+
+std::size_t write_until_zero(File* f, const char* text, std::size_t bound) {
+    if (text == nullptr) return 0;
+    // The usual record lands in the buffer in place, which is written out
+    // first when it has no room for the longest one; the rest (text mode, a
+    // failed file, a bound larger than the buffer) goes the way of every
+    // other write.
+    if (f != nullptr && f->writing && !f->text && !f->write_error && bound <= f->cap - 64) {
+        if (f->cap - f->len < bound + 64 && !flush(f)) return bound_length(text, bound);
+        const std::size_t n = detail::copy_until_zero(f->buf.get() + f->len, text, bound);
+        f->len += n;
+        return n;
+    }
+    const std::size_t n = bound_length(text, bound);
+    write_file(f, text, n);
+    return n;
 }
 
 std::size_t read_file(File* f, void* data, std::size_t size) {

@@ -23,9 +23,15 @@ long raw_write(RawHandle h, const void* data, std::size_t size);
 // false when the close failed; the handle is gone either way.
 bool raw_close(RawHandle h);
 
-// Size of each file's buffer: large enough that a file of a million short
+// Size of a read file's buffer: large enough that a file of a million short
 // lines is read in a few hundred system calls.
-constexpr std::size_t kFileBuffer = 64 * 1024;
+constexpr std::size_t kReadBuffer = 64 * 1024;
+// Size of a written file's buffer. Larger, because the system stores a new
+// file's data markedly faster in blocks of a few hundred KB than in blocks of
+// 64 KB (about 7.4 against 10 ms for 60 MB on the benchmark machine). The
+// memory is taken from the system as it is first written to, so a small file
+// costs no more than before.
+constexpr std::size_t kWriteBuffer = 256 * 1024;
 
 struct OpenMode {
     bool valid = false;
@@ -58,7 +64,8 @@ public:
     bool write_error = false;   // a write failed: later writes are refused
     bool source_done = false;   // no further raw read will be made
     bool pending_cr = false;    // text mode: a CR was last in a raw chunk
-    std::unique_ptr<char[]> buf;  // kFileBuffer + 1 bytes
+    std::size_t cap;            // kReadBuffer or kWriteBuffer
+    std::unique_ptr<char[]> buf;  // cap + 1 bytes
     std::size_t pos = 0;        // reading: next byte of buf to hand out
     std::size_t len = 0;        // reading: end of decoded bytes; writing: bytes pending
 };

@@ -21,7 +21,7 @@ std::string piece(std::size_t size, int seed) {
 }
 
 TEST_F(PlatformBinaryWrites, PiecesOfEverySizeComeOutWholeAndInOrder) {
-    constexpr std::size_t kBuffer = 64 * 1024;
+    constexpr std::size_t kBuffer = 256 * 1024;  // a written file's buffer
     struct Case {
         const char* name;
         std::size_t first;  // a first piece that sets where the later ones meet the buffer's end

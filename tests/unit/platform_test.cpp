@@ -143,7 +143,7 @@ TEST_F(PlatformFiles, LargeWritesKeepOrder) {
         ASSERT_EQ(write_file(f, line.data(), line.size()), line.size());
         expected += "line " + std::to_string(i) + "\r\n";
     }
-    const std::string block(200000, 'b');
+    const std::string block(600000, 'b');  // larger than the write buffer
     ASSERT_EQ(write_file(f, block.data(), block.size()), block.size());
     expected += block;
     ASSERT_TRUE(close_file(f));

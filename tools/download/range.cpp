@@ -39,10 +39,9 @@ bool read_record(const RangeMember& m, int index, char* buf, platform::File* f) 
         if (m.keep_open_after_failure) run.skip_closesockets = true;
         return false;
     }
-    const std::size_t n = text_length(buf, m.buffer);
+    const std::size_t n = platform::write_until_zero(f, buf, m.buffer);
     const bool display = run.params.display != 0;
     if (display && !m.echo_counter) std::fwrite(buf, 1, n, stdout);
-    platform::write_file(f, buf, n);
     if (display && m.echo_counter) std::printf("%d\r", index);
     return true;
 }
