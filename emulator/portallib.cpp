@@ -506,14 +506,19 @@ int clear_kinds(int type, int number, std::initializer_list<const char*> kinds) 
 // a timing of a download measures the tool. The text is the line header of
 // the call (type letter, number in two digits, index in seven), the digits 0
 // to 9 repeated, and CR LF, cut to N bytes and to the buffer.
+//
+// The text and its zero byte reach the buffer in whole 16-byte blocks (zeros
+// after the zero byte, as far as the block and the buffer go): a caller that
+// reads the record in blocks right after the call then takes each from one
+// store, rather than waiting for several overlapping ones to land.
 struct Synthetic {
     int state = -1;        // -1: setting not read yet; 0: off; 1: on
     std::size_t size = 0;  // N
     bool made = false;     // text holds the text of made_type, made_number
     int made_type = 0, made_number = 0;
     std::size_t digits_at = 0;  // where the seven index digits begin
-    long long last_index = -1;  // the index whose digits the text holds
-    char text[kRecordBuffer];
+    long long text_index = 0;  // the index whose digits the text holds
+    char text[kRecordBuffer + 16];  // the text, then zeros
 };
 Synthetic g_synthetic;
 
@@ -541,40 +546,53 @@ Synthetic g_synthetic;
         s.text[k] = digit;
     if (k < s.size) s.text[k++] = '\r';
     if (k < s.size) s.text[k++] = '\n';
+    std::memset(s.text + s.size, 0, sizeof s.text - s.size);
     s.made = true;
     s.made_type = type;
     s.made_number = number;
-    s.last_index = -1;
+    s.text_index = 0;  // the header holds 0000000
 }
 
-// A plain call of the C library's copy: expanded inline (as a string move
-// instruction) it is slower for the short texts of the synthetic mode.
-[[gnu::noinline]] void copy_bytes(char* to, const char* from, std::size_t n) { std::memcpy(to, from, n); }
+// Writes the seven digits of the index (of its magnitude, when it is
+// negative; the lowest seven of a larger one) into the text.
+[[gnu::noinline]] void write_index_digits(char* digits, long long index) {
+    unsigned long long rest = static_cast<unsigned long long>(index < 0 ? -index : index);
+    for (int k = 7; k-- > 0; rest /= 10) digits[k] = static_cast<char>('0' + rest % 10);
+}
 
 // True when the synthetic mode answered the call (result 0, buffer filled).
-inline bool synthetic_record(int type, int number, int index, char* buf, std::size_t cap) {
+[[gnu::always_inline]] inline bool synthetic_record(int type, int number, int index, char* buf, std::size_t cap) {
     Synthetic& s = g_synthetic;
     if (s.state == 0 || !g_emu.connected || buf == nullptr) return false;
-    if (s.state < 0 || !s.made || s.made_type != type || s.made_number != number) {
+    if (!s.made || s.made_type != type || s.made_number != number) [[unlikely]] {
         prepare_synthetic(type, number);
-        if (s.state == 0) return false;
+        if (!s.made) return false;
     }
-    // The seven digits of the index (of its magnitude, when it is negative;
-    // the lowest seven of a larger one), kept in the text whatever its size.
-    // The next index of a run only carries through the digits that change.
     char* const digits = s.text + s.digits_at;
-    if (index >= 0 && index == s.last_index + 1 && index % 10000000 != 0) {
+    if (index != s.text_index) [[unlikely]] write_index_digits(digits, index);
+    const std::size_t n = s.size < cap ? s.size : cap;
+    // Blocks when the whole text fits and its index digits lie within it
+    // (a text shorter than its header is cut through them).
+    const std::size_t blocks = (n + 16) / 16 * 16;  // the zero byte included
+    if (n == s.size && blocks <= cap + 1 && s.digits_at + 7 <= n) {
+        for (std::size_t k = 0; k < blocks; k += 16) std::memcpy(buf + k, s.text + k, 16);
+    } else {
+        std::memcpy(buf, s.text, n);
+        buf[n] = '\0';
+    }
+    // The digits of the next index of a run are written now, long before the
+    // next call copies them: a copy right after they were written would wait
+    // for those single-byte stores to land. Carries only through the digits
+    // that change.
+    const long long next = static_cast<long long>(index) + 1;
+    if (next > 0 && next % 10000000 != 0) [[likely]] {
         char* d = digits + 7;
         while (*--d == '9') *d = '0';
         ++*d;
     } else {
-        unsigned int rest = static_cast<unsigned int>(index < 0 ? -static_cast<long long>(index) : index);
-        for (int k = 7; k-- > 0; rest /= 10) digits[k] = static_cast<char>('0' + rest % 10);
+        write_index_digits(digits, next);
     }
-    s.last_index = index;
-    const std::size_t n = s.size < cap ? s.size : cap;
-    copy_bytes(buf, s.text, n);
-    buf[n] = '\0';
+    s.text_index = next;
     return true;
 }
 
@@ -591,8 +609,9 @@ inline bool synthetic_record(int type, int number, int index, char* buf, std::si
     });
 }
 
-int download(const char* name, const char* kind, int type, int number, int first, int last, char* buf,
-             std::size_t size = kRecordBuffer) {
+// Inlined into each entry point, so that a synthetic answer costs no further call.
+[[gnu::always_inline]] inline int download(const char* name, const char* kind, int type, int number, int first,
+                                           int last, char* buf, std::size_t size = kRecordBuffer) {
     if (synthetic_record(type, number, first, buf, size - 1)) return 0;
     return download_stored(name, kind, type, number, first, last, buf, size);
 }

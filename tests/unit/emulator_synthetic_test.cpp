@@ -130,6 +130,41 @@ TEST_F(SyntheticRecords, IndexDigitsFollowEveryOrderOfCalls) {
     }
 }
 
+// The text goes out in whole 16-byte blocks: zeros follow its zero byte up to
+// the block's end, and nothing beyond that block (or the buffer) is touched.
+TEST_F(SyntheticRecords, TextIsStoredInWholeBlocks) {
+    struct Case {
+        const char* size;
+        std::size_t buffer;   // of the call: 4096 for lotr, 1024 for mermr
+        std::size_t length;   // of the text
+        std::size_t zeros;    // from the text's end
+    };
+    const Case cases[] = {
+        {"60", 4096, 60, 4},     // 60..63
+        {"64", 4096, 64, 16},    // a block of its own for the zero byte
+        {"9", 4096, 9, 1},       // cut inside the index digits: byte by byte
+        {"1020", 1024, 1020, 4},  // the last block ends with the buffer
+        {"1023", 1024, 1023, 1},
+        {"4095", 1024, 1023, 1},  // cut to the buffer: byte by byte
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.size);
+        start(c.size);
+        std::vector<char> buf(c.buffer, 'Z');
+        if (c.buffer == 4096) {
+            ASSERT_EQ(fn<Down5>("lotr")('S', 0, 7, 7, buf.data()), 0);
+        } else {
+            ASSERT_EQ(fn<Down5>("mermr")('S', 0, 7, 7, buf.data()), 0);
+        }
+        EXPECT_EQ(strnlen(buf.data(), buf.size()), c.length);
+        EXPECT_EQ(std::string(buf.data() + c.length, c.zeros), std::string(c.zeros, '\0'));
+        const std::size_t rest = c.buffer - c.length - c.zeros;
+        EXPECT_EQ(std::string(buf.data() + c.length + c.zeros, rest), std::string(rest, 'Z'));
+        dlclose(lib);
+        lib = nullptr;
+    }
+}
+
 TEST_F(SyntheticRecords, SizeIsCutToTheBuffer) {
     start("4095");
     std::string text;
