@@ -64,8 +64,9 @@ void range_defaults(int last_index, const char* extension) {
     std::memset(run.record, 0, sizeof run.record);
 }
 
-bool escape_pressed() {
+bool escape_pressed_asking() {
     if (platform::key_waiting()) run.last_key = platform::read_key();
+    run.keys_ended = platform::keys_ended();
     return run.last_key == kEscape;
 }
 

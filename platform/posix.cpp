@@ -154,6 +154,8 @@ bool input_readable() {
 
 }  // namespace
 
+bool keys_ended() { return g_ended && g_lookahead < 0; }
+
 bool key_waiting() {
     if (g_input == Input::unknown) classify_input();
     if (g_ended) return false;

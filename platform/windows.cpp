@@ -114,6 +114,8 @@ bool fetch_byte() {
 
 }  // namespace
 
+bool keys_ended() { return g_ended && g_lookahead < 0; }
+
 bool key_waiting() {
     if (g_input == Input::unknown) classify_input();
     if (g_ended) return false;

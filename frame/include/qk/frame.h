@@ -127,6 +127,7 @@ struct RunState {
     bool file_name_refused = false;
     unsigned char record[kRecordSize] = {};
     int last_key = 0;
+    bool keys_ended = false;  // no key can come any more: no need to ask
 
     // Set by a transfer step whose tool leaves the connection open after a
     // failed transfer: step 9 then skips closesockets.
@@ -199,8 +200,10 @@ void range_defaults(int last_index, const char* extension = ".ASC");
 
 // ---- Keyboard cancel ------------------------------------------------------------------
 // Once per record: a waiting key is read into the last key; true when the last
-// key is Escape (the caller logs 27 and ends its loop).
-bool escape_pressed();
+// key is Escape (the caller logs 27 and ends its loop). Once the input has
+// ended the answer comes from the last key alone, without a call.
+bool escape_pressed_asking();
+inline bool escape_pressed() { return run.keys_ended ? run.last_key == kEscape : escape_pressed_asking(); }
 
 // ---- Data file ----------------------------------------------------------------------
 // Opens the run's data file in mode; logs 48 and returns nullptr when it

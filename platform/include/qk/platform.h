@@ -46,6 +46,9 @@ LocalTime local_time();
 // (and no further system call is made to find that out).
 
 bool key_waiting();
+// true once no key can ever wait again: standard input has ended, cannot be
+// read or is missing. A loop that polls before every record may stop asking.
+bool keys_ended();
 // Reads one key without echo and without waiting; only call after
 // key_waiting() returned true. Returns the key's code (Escape is 27).
 int read_key();
