@@ -518,6 +518,9 @@ struct Synthetic {
     int made_type = 0, made_number = 0;
     std::size_t digits_at = 0;  // where the seven index digits begin
     long long text_index = 0;  // the index whose digits the text holds
+    // Bytes of the whole 16-byte blocks that hold the text and its zero byte;
+    // 0 when the text is shorter than its header (cut through the digits).
+    std::size_t blocks = 0;
     char text[kRecordBuffer + 16];  // the text, then zeros
 };
 Synthetic g_synthetic;
@@ -551,6 +554,7 @@ Synthetic g_synthetic;
     s.made_type = type;
     s.made_number = number;
     s.text_index = 0;  // the header holds 0000000
+    s.blocks = s.digits_at + 7 <= s.size ? (s.size + 16) / 16 * 16 : 0;
 }
 
 // Writes the seven digits of the index (of its magnitude, when it is
@@ -570,25 +574,27 @@ Synthetic g_synthetic;
     }
     char* const digits = s.text + s.digits_at;
     if (index != s.text_index) [[unlikely]] write_index_digits(digits, index);
-    const std::size_t n = s.size < cap ? s.size : cap;
-    // Blocks when the whole text fits and its index digits lie within it
-    // (a text shorter than its header is cut through them).
-    const std::size_t blocks = (n + 16) / 16 * 16;  // the zero byte included
-    if (n == s.size && blocks <= cap + 1 && s.digits_at + 7 <= n) {
-        for (std::size_t k = 0; k < blocks; k += 16) std::memcpy(buf + k, s.text + k, 16);
-    } else {
+    if (s.blocks != 0 && s.blocks <= cap + 1) [[likely]] {
+        for (std::size_t k = 0; k < s.blocks; k += 16) std::memcpy(buf + k, s.text + k, 16);
+    } else {  // cut to the buffer, or shorter than its header
+        const std::size_t n = s.size < cap ? s.size : cap;
         std::memcpy(buf, s.text, n);
         buf[n] = '\0';
     }
     // The digits of the next index of a run are written now, long before the
     // next call copies them: a copy right after they were written would wait
-    // for those single-byte stores to land. Carries only through the digits
-    // that change.
+    // for those single-byte stores to land. Counting up carries only through
+    // the digits that change (and wraps at seven digits, as the lowest seven
+    // of the next index do); counting down from a negative index rewrites them.
     const long long next = static_cast<long long>(index) + 1;
-    if (next > 0 && next % 10000000 != 0) [[likely]] {
-        char* d = digits + 7;
-        while (*--d == '9') *d = '0';
-        ++*d;
+    if (index >= 0) [[likely]] {
+        for (char* d = digits + 7; d-- != digits;) {
+            if (*d != '9') {
+                ++*d;
+                break;
+            }
+            *d = '0';
+        }
     } else {
         write_index_digits(digits, next);
     }
