@@ -194,23 +194,34 @@ std::size_t bound_length(const char* text, std::size_t bound) {
     return zero ? static_cast<std::size_t>(static_cast<const char*>(zero) - text) : bound;
 }
 
-}  // namespace
-
-std::size_t write_until_zero(File* f, const char* text, std::size_t bound) {
+// Everything but a record that fits the buffer as it is: a full buffer is
+// written out first; text mode, a failed file and a bound larger than the
+// buffer go the way of every other write.
+[[gnu::noinline]] std::size_t write_until_zero_slowly(File* f, const char* text, std::size_t bound) {
     if (text == nullptr) return 0;
-    // The usual record lands in the buffer in place, which is written out
-    // first when it has no room for the longest one; the rest (text mode, a
-    // failed file, a bound larger than the buffer) goes the way of every
-    // other write.
     if (f != nullptr && f->writing && !f->text && !f->write_error && bound <= f->cap - 64) {
-        if (f->cap - f->len < bound + 64 && !flush(f)) return bound_length(text, bound);
-        const std::size_t n = detail::copy_until_zero(f->buf.get() + f->len, text, bound);
-        f->len += n;
+        if (!flush(f)) return bound_length(text, bound);
+        const std::size_t n = detail::copy_until_zero(f->buf.get(), text, bound);
+        f->len = n;
         return n;
     }
     const std::size_t n = bound_length(text, bound);
     write_file(f, text, n);
     return n;
+}
+
+}  // namespace
+
+std::size_t write_until_zero(File* f, const char* text, std::size_t bound) {
+    // The usual record: stored in place in the buffer, which has room for
+    // the longest the bound allows (and the copy's 64 bytes of slack).
+    if (f != nullptr && text != nullptr && f->writing && !f->text && !f->write_error &&
+        f->cap - f->len >= bound + 64 && bound <= f->cap) [[likely]] {
+        const std::size_t n = detail::copy_until_zero(f->buf.get() + f->len, text, bound);
+        f->len += n;
+        return n;
+    }
+    return write_until_zero_slowly(f, text, bound);
 }
 
 std::size_t read_file(File* f, void* data, std::size_t size) {

@@ -97,21 +97,28 @@ TEST_F(RecordWrites, RecordsComeOutWholeAcrossBufferEdges) {
     EXPECT_EQ(get("out.bin"), expected);
 }
 
+// A record buffer of `size` bytes holding text (and zeros after it).
+std::vector<char> held(const std::string& text, std::size_t size) {
+    std::vector<char> buf(size, '\0');
+    std::memcpy(buf.data(), text.data(), std::min(text.size(), size));
+    return buf;
+}
+
 TEST_F(RecordWrites, MixesWithOtherWritesAndTextMode) {
     File* f = open_file("mixed.bin", "wb");
     ASSERT_NE(f, nullptr);
     ASSERT_EQ(write_file(f, "head|", 5), 5u);
-    ASSERT_EQ(write_until_zero(f, "one\nrecord\0tail", 100), 10u);
+    ASSERT_EQ(write_until_zero(f, held(std::string("one\nrecord\0tail", 15), 100).data(), 100), 10u);
     const std::string block(600000, 'b');  // larger than the buffer: straight through
     ASSERT_EQ(write_file(f, block.data(), block.size()), block.size());
-    ASSERT_EQ(write_until_zero(f, "two", 3), 3u);
+    ASSERT_EQ(write_until_zero(f, held("two", 3).data(), 3), 3u);
     ASSERT_TRUE(close_file(f));
     EXPECT_EQ(get("mixed.bin"), "head|one\nrecord" + block + "two");
 
     // Text mode translates each LF, as every text write does.
     f = open_file("mixed.asc", "wt");
     ASSERT_NE(f, nullptr);
-    ASSERT_EQ(write_until_zero(f, "a\nb\0c", 10), 3u);
+    ASSERT_EQ(write_until_zero(f, held(std::string("a\nb\0c", 5), 10).data(), 10), 3u);
     ASSERT_TRUE(close_file(f));
     EXPECT_EQ(get("mixed.asc"), "a\r\nb");
 }
@@ -127,7 +134,7 @@ TEST_F(RecordWrites, BoundsLargerThanTheBufferAndNoFile) {
     EXPECT_EQ(get("big.bin"), std::string(300000, 'q'));
 
     // Without a file (or a text) nothing is stored, the length still told.
-    EXPECT_EQ(write_until_zero(nullptr, "abc\0", 8), 3u);
+    EXPECT_EQ(write_until_zero(nullptr, held("abc", 8).data(), 8), 3u);
     EXPECT_EQ(write_until_zero(nullptr, nullptr, 8), 0u);
 }
 

@@ -67,9 +67,10 @@ class File;
 File* open_file(const char* name, const char* mode);
 // Bytes accepted (after text translation the count is of bytes given).
 std::size_t write_file(File* f, const void* data, std::size_t size);
-// Writes the bytes of text up to its first zero byte, at most bound of them
-// (text must hold bound bytes, or a zero byte before that), and returns
-// their count: one pass that both finds the end of a record and stores it.
+// Writes the bytes of text up to its first zero byte, at most bound of them,
+// and returns their count: one pass that both finds the end of a record and
+// stores it. text must hold bound bytes: it is read in blocks, which may
+// reach past its zero byte (never past bound).
 std::size_t write_until_zero(File* f, const char* text, std::size_t bound);
 // Reads up to size bytes; returns the count read. Sets the end-of-file mark
 // when the file had no further byte to give.
