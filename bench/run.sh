@@ -26,7 +26,7 @@ cd "$here"
 if [ ! -f "$build/CMakeCache.txt" ]; then
   cmake --preset release -B "$build" > /dev/null
 fi
-cmake --build "$build" -j "$jobs" --target QKBLOQ QKLOTW QKLOTR PortalLib minimal_run > /dev/null
+cmake --build "$build" -j "$jobs" --target QKBLOQ QKLOTW QKLOTR PortalLib minimal_run minimal_download > /dev/null
 
 command="bench/run.sh $*"
 [ -z "${BUILD_DIR:-}" ] || command="BUILD_DIR=${BUILD_DIR#"$here"/} $command"
