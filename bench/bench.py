@@ -440,7 +440,7 @@ All tools come from the release preset (`cmake --preset release`, binaries in
   (16-byte blocks, four at a time); about 190 instructions a record with the
   emulator's synthetic answer included (callgrind, 100,000 records), about 10
   ns. Three changes gave most of the gain (the download's ratio to `cat`
-  measured 2.7 to 4.0 before them, 2.5 to 3.8 after, on this machine):
+  measured 2.7 to 4.0 before them, 2.2 to 3.1 after, on this machine):
   - The written file's buffer grew from 64 to 256 KB: 60 MB stored into a new
     file in 64 KB writes took 10.0 ms, in 256 KB writes 7.4 ms (medians of 21
     in one process).
@@ -462,9 +462,12 @@ All tools come from the release preset (`cmake --preset release`, binaries in
   reference above runs at 2.8 to 3.7 times `cat` and QKLOTR at 0.8 to 0.95
   times the reference; an ideal C loop (a gateway that only copies 64 bytes,
   one-pass copy, no parameter file or log) measured 2.2 times `cat` where
-  QKLOTR measured 2.7. Of eleven runs of this script after these
-  changes nine met target 3 (median 2.8, highest 3.06); timed by hand in the
-  quietest moments (`cat` at 6.4 to 7.6 ms) the ratio reached 3.4 to 3.8.
+  QKLOTR measured 2.7. Of twelve runs of this script after these changes
+  ten met target 3 (median 2.8, lowest 2.23, highest 3.06).
+- Hand timings of downloads into a new file must alternate the programs'
+  order, as this script does: in rounds of a fixed order (remove the file,
+  run, `cat` it, for each program in turn) the program placed first ran up to
+  9 ms slower than the same program placed second.
 - The emulator reads a scale's store of one kind the first time a call touches
   that scale and kind, so the stores of other scales cost nothing (target 5).
 """
